@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// Rules for the kernel's hwmon class (/sys/class/hwmon), kept free of I/O so
+// they can be tested with plain text.
+namespace vesh::hwmon {
+
+enum class Category { None, Cpu, Gpu };
+
+// Which sensor a driver name stands for; exact and case-sensitive, except
+// that every zenpower variant (zenpower3, ...) counts as a CPU sensor.
+Category categoryOf(const QString &driverName);
+
+// Whole degrees Celsius from a trimmed temp*_input text in millidegrees,
+// truncated toward zero; 0 for text that is not a 32-bit decimal integer.
+int degreesFromText(const QString &millidegrees);
+
+// Reads a small sysfs text file whole, decoded as UTF-8 and trimmed.
+// Returns false when the file does not open.
+bool readTrimmed(const QString &path, QString *text);
+
+} // namespace vesh::hwmon

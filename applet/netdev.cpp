@@ -1,0 +1,89 @@
+#include "netdev.h"
+
+#include <QList>
+
+namespace vesh::netdev {
+
+namespace {
+
+constexpr int CountersPerLine = 16;
+constexpr int TxBytesCounter = 8;
+
+quint64 counterValue(const QByteArray &piece)
+{
+    // A piece that does not convert (letters, overflow) yields 0.
+    return QString::fromLatin1(piece).toULongLong(nullptr, 10);
+}
+
+void addInterfaceLine(QByteArrayView rawLine, Sample &totals)
+{
+    const QByteArray line = rawLine.toByteArray().trimmed();
+    const qsizetype colon = line.indexOf(':');
+    if (colon < 0)
+        return;
+    if (line.left(colon).trimmed() == "lo")
+        return;
+
+    QList<QByteArray> counters = line.mid(colon + 1).trimmed().split(' ');
+    // Only spaces separate; a run of them counts as one.
+    counters.removeAll(QByteArray());
+    if (counters.size() < CountersPerLine)
+        return;
+
+    totals.rxBytes += counterValue(counters.at(0));
+    totals.txBytes += counterValue(counters.at(TxBytesCounter));
+}
+
+double growthPerSecond(quint64 previous, quint64 current, double seconds)
+{
+    // A total that went down (an interface went away, counters were reset)
+    // would wrap into a figure of many digits; show no traffic instead.
+    if (current < previous)
+        return 0.0;
+    return double(current - previous) / seconds;
+}
+
+} // namespace
+
+Sample totalsFromText(QByteArrayView text)
+{
+    Sample totals;
+    int lineNumber = 0;
+    while (!text.isEmpty()) {
+        const qsizetype end = text.indexOf('\n');
+        const QByteArrayView line = end < 0 ? text : text.first(end);
+        text = end < 0 ? QByteArrayView() : text.sliced(end + 1);
+        // The two heading lines are skipped by position, unread.
+        if (++lineNumber > 2)
+            addInterfaceLine(line, totals);
+    }
+    return totals;
+}
+
+QString rateText(double bytesPerSecond)
+{
+    constexpr double KiB = 1024.0;
+    constexpr double MiB = 1048576.0;
+    if (bytesPerSecond < KiB)
+        return QString::number(int(bytesPerSecond)) + QLatin1StringView("B/s");
+    if (bytesPerSecond < MiB)
+        return QString::number(bytesPerSecond / KiB, 'f', 1) + QLatin1StringView("K/s");
+    return QString::number(bytesPerSecond / MiB, 'f', 1) + QLatin1StringView("M/s");
+}
+
+QString speedText(const Sample &previous, const Sample &current)
+{
+    if (previous.msecsSinceEpoch <= 0)
+        return QStringLiteral("NET 0B/s");
+
+    double seconds = double(current.msecsSinceEpoch - previous.msecsSinceEpoch) / 1000.0;
+    // A clock that stood still or was set back gives no usable interval.
+    if (seconds <= 0.0)
+        seconds = 2.0;
+
+    const double down = growthPerSecond(previous.rxBytes, current.rxBytes, seconds);
+    const double up = growthPerSecond(previous.txBytes, current.txBytes, seconds);
+    return QStringLiteral("NET %1  %2").arg(rateText(down), rateText(up));
+}
+
+} // namespace vesh::netdev

@@ -1,0 +1,142 @@
+#include "temperatureapplet.h"
+
+#include "hwmon.h"
+#include "meminfo.h"
+#include "netdev.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace vesh {
+
+namespace {
+constexpr int RefreshIntervalMs = 2000;
+}
+
+TemperatureApplet::TemperatureApplet(QObject *parent)
+    : OrlApplet(parent)
+    , m_refreshTimer(new QTimer(this))
+{
+}
+
+TemperatureApplet::~TemperatureApplet() = default;
+
+bool TemperatureApplet::init()
+{
+    setRootObject(this);
+    qDebug() << "TemperatureApplet::init() - rootObject set, scanning hwmon...";
+    findHwmonDevices();
+    qDebug() << "CPU hwmon path:" << m_cpuHwmonPath << "GPU hwmon path:" << m_gpuHwmonPath;
+
+    refresh();
+    qDebug() << "Initial temps - CPU:" << m_cpuTemp << "GPU:" << m_gpuTemp;
+
+    m_refreshTimer->setInterval(RefreshIntervalMs);
+    connect(m_refreshTimer, &QTimer::timeout, this, &TemperatureApplet::refresh);
+    m_refreshTimer->start();
+    return true;
+}
+
+void TemperatureApplet::refresh()
+{
+    if (!m_cpuHwmonPath.isEmpty()) {
+        m_cpuTemp = readTempFromHwmon(m_cpuHwmonPath, 1);
+        // On AMD CPUs temp1 is Tctl, which may carry an offset; temp3 (when
+        // present) is the control temperature the panel shows beside it.
+        QString label;
+        if (hwmon::readTrimmed(QStringLiteral("%1/temp1_label").arg(m_cpuHwmonPath), &label)
+            && label == u"Tctl") {
+            m_cpuTempTctl = m_cpuTemp;
+            const int tctl = readTempFromHwmon(m_cpuHwmonPath, 3);
+            if (tctl > 0)
+                m_cpuTempTctl = tctl;
+        }
+    }
+
+    if (!m_gpuHwmonPath.isEmpty()) {
+        m_gpuTemp = readTempFromHwmon(m_gpuHwmonPath, 1);
+        m_gpuTempJunction = readTempFromHwmon(m_gpuHwmonPath, 2);
+        m_gpuTempMem = readTempFromHwmon(m_gpuHwmonPath, 3);
+    }
+
+    readNetSpeed();
+    readMemUsage();
+
+    qDebug() << "Temps - CPU:" << m_cpuTemp << "GPU:" << m_gpuTemp << "CPU Tctl:" << m_cpuTempTctl
+             << "GPU Junc:" << m_gpuTempJunction << "GPU Mem:" << m_gpuTempMem;
+    emit tempsChanged();
+}
+
+void TemperatureApplet::findHwmonDevices()
+{
+    // The default QDir sort (name, ignoring case) applies, so hwmon10 is
+    // listed before hwmon2; the last matching device of a category wins.
+    const QDir hwmonDir(QStringLiteral("/sys/class/hwmon"));
+    const QStringList entries =
+        hwmonDir.entryList(QStringList{QStringLiteral("hwmon*")}, QDir::Dirs, QDir::NoSort);
+
+    for (const QString &entry : entries) {
+        QString driverName;
+        if (!hwmon::readTrimmed(QStringLiteral("/sys/class/hwmon/%1/name").arg(entry), &driverName))
+            continue;
+
+        switch (hwmon::categoryOf(driverName)) {
+        case hwmon::Category::Cpu:
+            m_cpuHwmonPath = QStringLiteral("/sys/class/hwmon/%1").arg(entry);
+            m_cpuLabel = driverName;
+            break;
+        case hwmon::Category::Gpu:
+            m_gpuHwmonPath = QStringLiteral("/sys/class/hwmon/%1").arg(entry);
+            m_gpuLabel = driverName;
+            break;
+        case hwmon::Category::None:
+            break;
+        }
+    }
+}
+
+int TemperatureApplet::readTempFromHwmon(const QString &hwmonPath, int index)
+{
+    // One substitution pass, so a '%' in the path cannot take the index's place.
+    QString text;
+    if (!hwmon::readTrimmed(QStringLiteral("%1/temp%2_input").arg(hwmonPath, QString::number(index)), &text))
+        return 0;
+    return hwmon::degreesFromText(text);
+}
+
+void TemperatureApplet::readNetSpeed()
+{
+    QFile file(QStringLiteral("/proc/net/dev"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        m_netSpeed = QStringLiteral("NET 0/s");
+        return;
+    }
+    // Files under /proc report a size of 0, so read until the data ends
+    // rather than trusting atEnd().
+    netdev::Sample current = netdev::totalsFromText(file.readAll());
+    current.msecsSinceEpoch = QDateTime::currentMSecsSinceEpoch();
+
+    m_netSpeed = netdev::speedText({m_lastRxBytes, m_lastTxBytes, m_lastSampleMs}, current);
+    m_lastSampleMs = current.msecsSinceEpoch;
+    m_lastRxBytes = current.rxBytes;
+    m_lastTxBytes = current.txBytes;
+}
+
+void TemperatureApplet::readMemUsage()
+{
+    std::FILE *stream = std::fopen("/proc/meminfo", "r");
+    if (!stream) {
+        m_memUsage = QStringLiteral("MEM 0G 0%");
+        return;
+    }
+    const meminfo::Figures figures = meminfo::read(stream);
+    std::fclose(stream);
+    m_memUsage = meminfo::usageText(figures);
+}
+
+} // namespace vesh

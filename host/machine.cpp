@@ -1,0 +1,93 @@
+#include "machine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace vesh::machine {
+
+namespace {
+
+QString systemError(const char *what)
+{
+    return QStringLiteral("%1: %2").arg(QLatin1StringView(what), QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+bool writeProcFile(const char *path, const QByteArray &text)
+{
+    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, text.constData(), size_t(text.size())) == text.size();
+    ::close(fd);
+    return ok;
+}
+
+bool privateMountNamespace(QString *error)
+{
+    if (::geteuid() == 0) {
+        if (::unshare(CLONE_NEWNS) != 0) {
+            *error = systemError("cannot make a private mount namespace");
+            return false;
+        }
+    } else {
+        // Without root, a user namespace of our own grants the right to mount.
+        const uid_t uid = ::geteuid();
+        const gid_t gid = ::getegid();
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
+            *error = systemError("cannot make a private mount namespace (run as root, or allow "
+                                 "unprivileged user namespaces)");
+            return false;
+        }
+        if (!writeProcFile("/proc/self/setgroups", "deny")
+            || !writeProcFile("/proc/self/uid_map", QByteArray::number(uid) + ' ' + QByteArray::number(uid) + " 1")
+            || !writeProcFile("/proc/self/gid_map", QByteArray::number(gid) + ' ' + QByteArray::number(gid) + " 1")) {
+            *error = systemError("cannot map the user into its namespace");
+            return false;
+        }
+    }
+    // Keep our mounts from reaching the rest of the system.
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        *error = systemError("cannot make the mounts private");
+        return false;
+    }
+    return true;
+}
+
+bool replace(const QString &fixtureDir, const char *target, QString *error)
+{
+    if (QFileInfo(fixtureDir).isDir()) {
+        const QByteArray source = QFile::encodeName(fixtureDir);
+        if (::mount(source.constData(), target, nullptr, MS_BIND | MS_REC, nullptr) == 0)
+            return true;
+    } else if (::mount("vesh-machine", target, "tmpfs", MS_NOSUID | MS_NODEV, "mode=0555") == 0) {
+        return true;
+    }
+    *error = systemError(target);
+    error->prepend(QStringLiteral("cannot mount the fixture over "));
+    return false;
+}
+
+} // namespace
+
+bool enter(const QString &dir, QString *error)
+{
+    const QFileInfo info(dir);
+    if (!info.isDir()) {
+        *error = QStringLiteral("%1: no such machine folder").arg(dir);
+        return false;
+    }
+    const QString root = info.absoluteFilePath();
+    return privateMountNamespace(error)
+        && replace(root + QLatin1StringView("/sys"), "/sys", error)
+        && replace(root + QLatin1StringView("/proc"), "/proc", error);
+}
+
+} // namespace vesh::machine

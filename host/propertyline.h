@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+
+QT_BEGIN_NAMESPACE
+class QObject;
+QT_END_NAMESPACE
+
+namespace vesh {
+
+// One line with every property an applet class declares beyond its
+// framework base, read through the meta-object system:
+// text: name=value pairs, strings in double quotes;
+// JSON: {"applet": class name, "properties": {name: value, ...}}.
+QByteArray propertyLine(const QObject *applet, bool json);
+
+} // namespace vesh

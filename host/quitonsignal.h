@@ -1,0 +1,9 @@
+#pragma once
+
+namespace vesh {
+
+// Makes SIGINT and SIGTERM quit the running event loop, so that the usual
+// clean-up (applets destroyed, plugins unloaded) runs before exit.
+void quitOnTerminationSignals();
+
+} // namespace vesh
