@@ -1,0 +1,80 @@
+#include "sandbox.h"
+
+#include "machine.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace sandbox {
+
+namespace {
+
+// Forks; the child enters the machine, runs body and reports by exit status:
+// 0 ran without failure, 1 a check failed, 2 the machine could not be entered.
+int runChild(const QString &root, const std::function<void()> &body, QString *reason)
+{
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        return 2;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return 2;
+    if (pid == 0) {
+        ::close(pipeFds[0]);
+        QString error;
+        if (!vesh::machine::enter(root, &error)) {
+            const QByteArray text = error.toUtf8();
+            [[maybe_unused]] auto n = ::write(pipeFds[1], text.constData(), size_t(text.size()));
+            ::_exit(2);
+        }
+        ::close(pipeFds[1]);
+        body();
+        std::fflush(stdout);
+        std::fflush(stderr);
+        // _exit: the parent owns the scratch folders and Qt's state.
+        ::_exit(QTest::currentTestFailed() ? 1 : 0);
+    }
+    ::close(pipeFds[1]);
+    char buffer[512];
+    const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+    ::close(pipeFds[0]);
+    if (n > 0 && reason)
+        *reason = QString::fromUtf8(buffer, int(n));
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+    }
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (reason)
+        *reason = QStringLiteral("the child ended by signal %1").arg(WTERMSIG(status));
+    return 1;
+}
+
+} // namespace
+
+QString unavailableReason()
+{
+    static const QString reason = [] {
+        QTemporaryDir empty;
+        QString why;
+        return runChild(empty.path(), [] {}, &why) == 0 ? QString() : why;
+    }();
+    return reason;
+}
+
+bool runOn(const QString &root, const std::function<void()> &body)
+{
+    QString reason;
+    const int status = runChild(root, body, &reason);
+    if (!reason.isEmpty())
+        qWarning("%s", qPrintable(reason));
+    return status == 0;
+}
+
+} // namespace sandbox

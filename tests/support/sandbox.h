@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// Runs test code with a fixture machine in place of /sys and /proc: in a
+// forked child that enters a private mount namespace, so the test process
+// itself keeps the real system.
+namespace sandbox {
+
+// Empty when fixture machines can be entered here; otherwise the reason.
+QString unavailableReason();
+
+// Runs body in a child on the machine at root and returns true when the
+// child ran it without a failed check. Checks inside body report as usual.
+bool runOn(const QString &root, const std::function<void()> &body);
+
+} // namespace sandbox
+
+// Skips the current test, with the reason, where sandboxes are not possible.
+#define SANDBOX_REQUIRED()                                                                                  \
+    do {                                                                                                   \
+        const QString reason = sandbox::unavailableReason();                                               \
+        if (!reason.isEmpty())                                                                             \
+            QSKIP(qPrintable(QStringLiteral("fixture machines need a private mount namespace: ") + reason)); \
+    } while (false)
+
+// Runs body on the fixture machine and fails the test if any check in it failed.
+#define ON_MACHINE(root, ...) \
+    QVERIFY2(sandbox::runOn((root), __VA_ARGS__), "a check on the fixture machine failed (see above)")

@@ -1,0 +1,506 @@
+#include "temperatureapplet.h"
+
+#include "support/fixturetree.h"
+#include "support/sandbox.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QMetaMethod>
+#include <QMetaProperty>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+using vesh::TemperatureApplet;
+
+namespace {
+
+struct LogLine
+{
+    QtMsgType type;
+    QByteArray category;
+    QString file;
+    int line;
+    QByteArray function;
+    QString text;
+};
+
+QList<LogLine> logLines;
+
+void captureMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    logLines.append({type, context.category, QString::fromUtf8(context.file), context.line, context.function, text});
+}
+
+// Records the applet's debug lines from construction to destruction.
+struct LogCapture
+{
+    LogCapture()
+    {
+        logLines.clear();
+        previous = qInstallMessageHandler(captureMessage);
+    }
+    ~LogCapture() { qInstallMessageHandler(previous); }
+    QStringList texts() const
+    {
+        QStringList result;
+        for (const LogLine &line : std::as_const(logLines))
+            result.append(line.text);
+        return result;
+    }
+    QtMessageHandler previous;
+};
+
+QByteArray netDev(quint64 rx, quint64 tx)
+{
+    return "Inter-|   Receive                                                |  Transmit\n"
+           " face |bytes    packets errs drop fifo frame compressed multicast|bytes    packets errs drop fifo colls carrier compressed\n"
+           "    lo:  999999    1000    0    0    0     0          0         0   999999    1000    0    0    0     0       0          0\n"
+           "  eth0: " + QByteArray::number(rx) + " 812 0 0 0 0 0 0 " + QByteArray::number(tx) + " 640 0 0 0 0 0 0\n";
+}
+
+QByteArray memInfo(quint64 total, quint64 available)
+{
+    return "MemTotal:       " + QByteArray::number(total) + " kB\nMemFree:         1000 kB\nMemAvailable:   "
+           + QByteArray::number(available) + " kB\nBuffers:          812 kB\n";
+}
+
+// Builds hwmon devices from "entry=driver name" items; "!" as the driver
+// name makes the name file impossible to open.
+void addDevices(FixtureTree &tree, const QStringList &devices)
+{
+    for (const QString &device : devices) {
+        const qsizetype eq = device.indexOf(u'=');
+        const QString entry = device.left(eq);
+        const QByteArray name = device.mid(eq + 1).toUtf8();
+        tree.addHwmon(entry, name == "!" ? QByteArray() : name);
+        if (name == "!")
+            tree.link(FixtureTree::hwmonDevice(entry) + QLatin1StringView("/name"), QStringLiteral("missing"));
+    }
+}
+
+// Bytes per second from a rate text such as "2.0K/s", "512B/s".
+double bytesPerSecond(const QString &rate)
+{
+    static const QRegularExpression form(QStringLiteral("^([0-9.]+)(B|K|M)/s$"));
+    const QRegularExpressionMatch match = form.match(rate);
+    if (!match.hasMatch())
+        return -1;
+    const double unit = match.captured(2) == u"M" ? 1048576.0 : match.captured(2) == u"K" ? 1024.0 : 1.0;
+    return match.captured(1).toDouble() * unit;
+}
+
+} // namespace
+
+class TestApplet : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void propertySurface();
+    void constructedState();
+    void discovery_data();
+    void discovery();
+    void temperatures_data();
+    void temperatures();
+    void debugLines();
+    void signalsAndTimer();
+    void skippedValuesKeepTheirContent();
+    void netAndMemoryThroughTheApplet();
+    void unreadableFilesRecover();
+};
+
+void TestApplet::propertySurface()
+{
+    const QMetaObject &meta = TemperatureApplet::staticMetaObject;
+    QCOMPARE(meta.className(), "vesh::TemperatureApplet");
+    QCOMPARE(meta.superClass(), &vesh::OrlApplet::staticMetaObject);
+
+    const QList<std::pair<QByteArray, QMetaType>> expected = {
+        {"cpuTemp", QMetaType::fromType<int>()},         {"gpuTemp", QMetaType::fromType<int>()},
+        {"cpuTempTctl", QMetaType::fromType<int>()},     {"gpuTempJunction", QMetaType::fromType<int>()},
+        {"gpuTempMem", QMetaType::fromType<int>()},      {"cpuLabel", QMetaType::fromType<QString>()},
+        {"gpuLabel", QMetaType::fromType<QString>()},    {"netSpeed", QMetaType::fromType<QString>()},
+        {"memUsage", QMetaType::fromType<QString>()},
+    };
+    QCOMPARE(meta.propertyCount() - meta.propertyOffset(), expected.size());
+    for (int i = 0; i < expected.size(); ++i) {
+        const QMetaProperty property = meta.property(meta.propertyOffset() + i);
+        QCOMPARE(property.name(), expected[i].first);
+        QCOMPARE(property.metaType(), expected[i].second);
+        QVERIFY(property.isReadable());
+        QVERIFY(!property.isWritable());
+        QVERIFY(!property.isResettable());
+        QVERIFY(!property.isConstant());
+        QVERIFY(!property.isFinal());
+        QVERIFY(property.isDesignable());
+        QVERIFY(property.isScriptable());
+        QVERIFY(property.isStored());
+        QCOMPARE(property.notifySignal().methodSignature(), "tempsChanged()");
+    }
+
+    QCOMPARE(meta.methodCount() - meta.methodOffset(), 2);
+    const QMetaMethod signal = meta.method(meta.methodOffset());
+    QCOMPARE(signal.methodSignature(), "tempsChanged()");
+    QCOMPARE(signal.methodType(), QMetaMethod::Signal);
+    QCOMPARE(signal.access(), QMetaMethod::Public);
+    const QMetaMethod slot = meta.method(meta.methodOffset() + 1);
+    QCOMPARE(slot.methodSignature(), "refresh()");
+    QCOMPARE(slot.methodType(), QMetaMethod::Slot);
+    QCOMPARE(slot.access(), QMetaMethod::Public);
+    QCOMPARE(slot.returnMetaType(), QMetaType::fromType<void>());
+
+    QCOMPARE(meta.enumeratorCount(), meta.enumeratorOffset());
+    QCOMPARE(meta.classInfoCount(), meta.classInfoOffset());
+    QCOMPARE(meta.constructorCount(), 0);
+
+    TemperatureApplet applet;
+    QCOMPARE(applet.qt_metacast("vesh::TemperatureApplet"), static_cast<void *>(&applet));
+    QCOMPARE(applet.qt_metacast("vesh::OrlApplet"), static_cast<void *>(static_cast<vesh::OrlApplet *>(&applet)));
+    QCOMPARE(applet.qt_metacast(nullptr), nullptr);
+    // Default-constructible for Qt's meta-type system.
+    QVERIFY(QMetaType::fromType<TemperatureApplet>().isDefaultConstructible());
+}
+
+void TestApplet::constructedState()
+{
+    QObject parent;
+    auto *applet = new TemperatureApplet(&parent);
+    QCOMPARE(applet->parent(), &parent);
+    for (int i = TemperatureApplet::staticMetaObject.propertyOffset();
+         i < TemperatureApplet::staticMetaObject.propertyCount(); ++i) {
+        const QMetaProperty property = TemperatureApplet::staticMetaObject.property(i);
+        const QVariant value = property.read(applet);
+        QVERIFY2(value == QVariant(property.metaType()), property.name());
+    }
+    const QList<QTimer *> timers = applet->findChildren<QTimer *>(Qt::FindDirectChildrenOnly);
+    QCOMPARE(timers.size(), 1);
+    QVERIFY(!timers.first()->isActive());
+    QCOMPARE(applet->rootObject(), nullptr);
+}
+
+void TestApplet::discovery_data()
+{
+    QTest::addColumn<bool>("hwmonFolder");
+    QTest::addColumn<QStringList>("devices");
+    QTest::addColumn<QString>("cpuLabel");
+    QTest::addColumn<QString>("gpuLabel");
+    QTest::addColumn<QString>("pathLine");
+
+    const QString none = QStringLiteral("CPU hwmon path: \"\" GPU hwmon path: \"\"");
+    QTest::newRow("no hwmon folder") << false << QStringList() << "" << "" << none;
+    QTest::newRow("empty hwmon folder") << true << QStringList() << "" << "" << none;
+    QTest::newRow("no driver of the table") << true << QStringList{"hwmon0=acpitz", "hwmon1=nvme"} << "" << ""
+                                            << none;
+    QTest::newRow("CPU and GPU")
+        << true << QStringList{"hwmon0=amdgpu", "hwmon1=nvme", "hwmon2=k10temp"} << "k10temp" << "amdgpu"
+        << "CPU hwmon path: \"/sys/class/hwmon/hwmon2\" GPU hwmon path: \"/sys/class/hwmon/hwmon0\"";
+    QTest::newRow("hwmon10 is listed before hwmon2, the last wins")
+        << true << QStringList{"hwmon2=k10temp", "hwmon10=zenpower"} << "k10temp" << ""
+        << "CPU hwmon path: \"/sys/class/hwmon/hwmon2\" GPU hwmon path: \"\"";
+    QTest::newRow("two amdgpu, the later wins")
+        << true << QStringList{"hwmon0=amdgpu", "hwmon1=amdgpu"} << "" << "amdgpu"
+        << "CPU hwmon path: \"\" GPU hwmon path: \"/sys/class/hwmon/hwmon1\"";
+    QTest::newRow("unreadable name, then a match")
+        << true << QStringList{"hwmon0=!", "hwmon1=coretemp"} << "coretemp" << ""
+        << "CPU hwmon path: \"/sys/class/hwmon/hwmon1\" GPU hwmon path: \"\"";
+    QTest::newRow("a match, then an unreadable name")
+        << true << QStringList{"hwmon0=coretemp", "hwmon1=!"} << "coretemp" << ""
+        << "CPU hwmon path: \"/sys/class/hwmon/hwmon0\" GPU hwmon path: \"\"";
+    QTest::newRow("name with newline and spaces")
+        << true << QStringList{"hwmon3=  k10temp \n"} << "k10temp" << ""
+        << "CPU hwmon path: \"/sys/class/hwmon/hwmon3\" GPU hwmon path: \"\"";
+    QTest::newRow("zenpower3 kept whole")
+        << true << QStringList{"hwmon1=zenpower3", "hwmon4=nouveau"} << "zenpower3" << "nouveau"
+        << "CPU hwmon path: \"/sys/class/hwmon/hwmon1\" GPU hwmon path: \"/sys/class/hwmon/hwmon4\"";
+    QTest::newRow("names in other case select nothing")
+        << true << QStringList{"hwmon0=Coretemp", "hwmon1=AMDGPU", "hwmon2=k10temp2"} << "" << "" << none;
+    QTest::newRow("entry names match hwmon* in any case")
+        << true << QStringList{"HWMON7=radeon", "sensor0=k10temp"} << "" << "radeon"
+        << "CPU hwmon path: \"\" GPU hwmon path: \"/sys/class/hwmon/HWMON7\"";
+}
+
+void TestApplet::discovery()
+{
+    SANDBOX_REQUIRED();
+    QFETCH(bool, hwmonFolder);
+    QFETCH(QStringList, devices);
+    QFETCH(QString, cpuLabel);
+    QFETCH(QString, gpuLabel);
+    QFETCH(QString, pathLine);
+
+    FixtureTree tree;
+    tree.makeFolder(QLatin1StringView(hwmonFolder ? "sys/class/hwmon" : "sys/class"));
+    addDevices(tree, devices);
+    // A plain file that matches the pattern is no device.
+    if (hwmonFolder)
+        tree.write(QStringLiteral("sys/class/hwmon/hwmon99"), "k10temp\n");
+
+    ON_MACHINE(tree.root(), [&] {
+        LogCapture log;
+        TemperatureApplet applet;
+        QVERIFY(applet.init());
+        QCOMPARE(applet.cpuLabel(), cpuLabel);
+        QCOMPARE(applet.gpuLabel(), gpuLabel);
+        QVERIFY(logLines.size() >= 2);
+        QCOMPARE(logLines.at(1).text, pathLine);
+    });
+}
+
+void TestApplet::temperatures_data()
+{
+    using Files = QMap<QString, QByteArray>;
+    QTest::addColumn<QByteArray>("cpuDriver");
+    QTest::addColumn<Files>("cpuFiles");
+    QTest::addColumn<QByteArray>("gpuDriver");
+    QTest::addColumn<Files>("gpuFiles");
+    QTest::addColumn<QList<int>>("expected"); // cpu, gpu, tctl, junction, mem
+
+    const Files radeon{{"temp1_input", "41000\n"}, {"temp2_input", "44000\n"}, {"temp3_input", "46000\n"}};
+    QTest::newRow("Tctl with temp3")
+        << QByteArray("k10temp") << Files{{"temp1_input", "48250\n"}, {"temp1_label", "Tctl\n"}, {"temp3_input", "51000\n"}}
+        << QByteArray("amdgpu") << radeon << QList<int>{48, 41, 51, 44, 46};
+    QTest::newRow("Tctl without temp3")
+        << QByteArray("k10temp") << Files{{"temp1_input", "48999\n"}, {"temp1_label", "Tctl\n"}}
+        << QByteArray("amdgpu") << radeon << QList<int>{48, 41, 48, 44, 46};
+    QTest::newRow("Tctl with temp3 below one degree")
+        << QByteArray("k10temp") << Files{{"temp1_input", "48250\n"}, {"temp1_label", "Tctl"}, {"temp3_input", "999\n"}}
+        << QByteArray() << Files() << QList<int>{48, 0, 48, 0, 0};
+    QTest::newRow("Tctl with unreadable temp3")
+        << QByteArray("zenpower") << Files{{"temp1_input", "50000\n"}, {"temp1_label", "Tctl\n"}, {"temp3_input", "N/A\n"}}
+        << QByteArray() << Files() << QList<int>{50, 0, 50, 0, 0};
+    QTest::newRow("Tdie label")
+        << QByteArray("k10temp") << Files{{"temp1_input", "48250\n"}, {"temp1_label", "Tdie\n"}, {"temp3_input", "51000\n"}}
+        << QByteArray() << Files() << QList<int>{48, 0, 0, 0, 0};
+    QTest::newRow("tctl in lower case")
+        << QByteArray("k10temp") << Files{{"temp1_input", "48250\n"}, {"temp1_label", "tctl\n"}, {"temp3_input", "51000\n"}}
+        << QByteArray() << Files() << QList<int>{48, 0, 0, 0, 0};
+    QTest::newRow("Package id 0")
+        << QByteArray("coretemp") << Files{{"temp1_input", "62000\n"}, {"temp1_label", "Package id 0\n"}}
+        << QByteArray("nouveau") << Files{{"temp1_input", "39000\n"}} << QList<int>{62, 39, 0, 0, 0};
+    QTest::newRow("no label file")
+        << QByteArray("k10temp") << Files{{"temp1_input", "-1500\n"}, {"temp3_input", "51000\n"}}
+        << QByteArray("radeon") << Files{{"temp1_input", "55000\n"}, {"temp3_input", "3000000000\n"}}
+        << QList<int>{-1, 55, 0, 0, 0};
+    QTest::newRow("no temperature files") << QByteArray("k10temp") << Files() << QByteArray("amdgpu") << Files()
+                                          << QList<int>{0, 0, 0, 0, 0};
+}
+
+void TestApplet::temperatures()
+{
+    SANDBOX_REQUIRED();
+    using Files = QMap<QString, QByteArray>;
+    QFETCH(QByteArray, cpuDriver);
+    QFETCH(Files, cpuFiles);
+    QFETCH(QByteArray, gpuDriver);
+    QFETCH(Files, gpuFiles);
+    QFETCH(QList<int>, expected);
+
+    FixtureTree tree;
+    tree.addHwmon(QStringLiteral("hwmon0"), gpuDriver.isEmpty() ? QByteArray("acpitz\n") : gpuDriver + '\n', gpuFiles);
+    tree.addHwmon(QStringLiteral("hwmon1"), cpuDriver + '\n', cpuFiles);
+
+    ON_MACHINE(tree.root(), [&] {
+        LogCapture log;
+        TemperatureApplet applet;
+        applet.init();
+        const QList<int> values{applet.cpuTemp(), applet.gpuTemp(), applet.cpuTempTctl(), applet.gpuTempJunction(),
+                                applet.gpuTempMem()};
+        QCOMPARE(values, expected);
+        QCOMPARE(logLines.at(2).text, QStringLiteral("Temps - CPU: %1 GPU: %2 CPU Tctl: %3 GPU Junc: %4 GPU Mem: %5")
+                                          .arg(expected[0]).arg(expected[1]).arg(expected[2]).arg(expected[3])
+                                          .arg(expected[4]));
+    });
+}
+
+void TestApplet::debugLines()
+{
+    SANDBOX_REQUIRED();
+    FixtureTree tree;
+    tree.addHwmon(QStringLiteral("hwmon0"), "amdgpu\n",
+                  {{"temp1_input", "41000\n"}, {"temp2_input", "44000\n"}, {"temp3_input", "46000\n"}});
+    tree.addHwmon(QStringLiteral("hwmon1"), "k10temp\n",
+                  {{"temp1_input", "48250\n"}, {"temp1_label", "Tctl\n"}, {"temp3_input", "51000\n"}});
+    tree.write(QStringLiteral("proc/net/dev"), netDev(1000, 2000));
+    tree.write(QStringLiteral("proc/meminfo"), memInfo(16000000, 10500000));
+
+    ON_MACHINE(tree.root(), [&] {
+        LogCapture log;
+        {
+            TemperatureApplet applet;
+            applet.init();
+            QVERIFY(QMetaObject::invokeMethod(&applet, "refresh"));
+        }
+        const QStringList expected = {
+            QStringLiteral("TemperatureApplet::init() - rootObject set, scanning hwmon..."),
+            QStringLiteral("CPU hwmon path: \"/sys/class/hwmon/hwmon1\" GPU hwmon path: \"/sys/class/hwmon/hwmon0\""),
+            QStringLiteral("Temps - CPU: 48 GPU: 41 CPU Tctl: 51 GPU Junc: 44 GPU Mem: 46"),
+            QStringLiteral("Initial temps - CPU: 48 GPU: 41"),
+            QStringLiteral("Temps - CPU: 48 GPU: 41 CPU Tctl: 51 GPU Junc: 44 GPU Mem: 46"),
+        };
+        // Nothing more, also not on destruction.
+        QCOMPARE(log.texts(), expected);
+        const QList<QByteArray> functions = {"init", "init", "refresh", "init", "refresh"};
+        for (int i = 0; i < logLines.size(); ++i) {
+            const LogLine &line = logLines.at(i);
+            QCOMPARE(line.type, QtDebugMsg);
+            QCOMPARE(line.category, QByteArray("default"));
+            QCOMPARE(QFileInfo(line.file).fileName(), QStringLiteral("temperatureapplet.cpp"));
+            QVERIFY(line.line > 0);
+            QVERIFY2(line.function.contains("vesh::TemperatureApplet::" + functions.at(i) + "()"), line.function);
+        }
+    });
+}
+
+void TestApplet::signalsAndTimer()
+{
+    SANDBOX_REQUIRED();
+    FixtureTree tree;
+    tree.write(QStringLiteral("proc/net/dev"), netDev(1000000, 500000));
+    tree.write(QStringLiteral("proc/meminfo"), memInfo(16000000, 10500000));
+
+    ON_MACHINE(tree.root(), [&] {
+        LogCapture log;
+        TemperatureApplet applet;
+        QSignalSpy spy(&applet, &TemperatureApplet::tempsChanged);
+        QVERIFY(applet.init());
+        // One sample is announced before the timer starts.
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(applet.rootObject(), &applet);
+        QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0B/s"));
+        QCOMPARE(applet.memUsage(), QStringLiteral("MEM 5.2G/15.3G 34.4%"));
+
+        const QTimer *timer = applet.findChild<QTimer *>();
+        QVERIFY(timer->isActive());
+        QCOMPARE(timer->interval(), 2000);
+        QVERIFY(!timer->isSingleShot());
+
+        // A refresh through the meta-object is a whole cycle; equal values
+        // are announced all the same.
+        QVERIFY(QMetaObject::invokeMethod(&applet, "refresh"));
+        QCOMPARE(spy.count(), 2);
+        QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0B/s  0B/s"));
+
+        // The timer's tick samples the growth over its 2 s (a coarse timer:
+        // within 5 %, and the sample times are not the timer's own).
+        FixtureTree::writeFile(QStringLiteral("/proc/net/dev"), netDev(1004096, 500000));
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 3, 3000);
+        const QStringList rates = applet.netSpeed().mid(4).split(QStringLiteral("  "));
+        QCOMPARE(rates.size(), 2);
+        QVERIFY2(bytesPerSecond(rates.at(0)) >= 4096 / 2.2 && bytesPerSecond(rates.at(0)) <= 4096 / 1.8,
+                 qPrintable(applet.netSpeed()));
+        QCOMPARE(rates.at(1), QStringLiteral("0B/s"));
+        QCOMPARE(log.texts().size(), 6);
+    });
+}
+
+void TestApplet::skippedValuesKeepTheirContent()
+{
+    SANDBOX_REQUIRED();
+    FixtureTree tree;
+    tree.addHwmon(QStringLiteral("hwmon0"), "amdgpu\n",
+                  {{"temp1_input", "41000\n"}, {"temp2_input", "44000\n"}, {"temp3_input", "46000\n"}});
+    tree.addHwmon(QStringLiteral("hwmon1"), "k10temp\n",
+                  {{"temp1_input", "48250\n"}, {"temp1_label", "Tctl\n"}, {"temp3_input", "51000\n"}});
+    const QString cpu = QLatin1StringView("/") + FixtureTree::hwmonDevice(QStringLiteral("hwmon1"));
+    const QString gpu = QLatin1StringView("/") + FixtureTree::hwmonDevice(QStringLiteral("hwmon0"));
+
+    ON_MACHINE(tree.root(), [&] {
+        TemperatureApplet applet;
+        applet.init();
+        QCOMPARE(applet.cpuTempTctl(), 51);
+
+        // The label no longer reads Tctl: the control temperature is left as it was.
+        FixtureTree::writeFile(cpu + QLatin1StringView("/temp1_label"), "Tdie\n");
+        FixtureTree::writeFile(cpu + QLatin1StringView("/temp1_input"), "60000\n");
+        FixtureTree::writeFile(cpu + QLatin1StringView("/temp3_input"), "70000\n");
+        applet.refresh();
+        QCOMPARE(applet.cpuTemp(), 60);
+        QCOMPARE(applet.cpuTempTctl(), 51);
+
+        // The chosen GPU goes away: its readings become 0, nothing else changes.
+        QVERIFY(QDir(gpu).removeRecursively());
+        applet.refresh();
+        QCOMPARE(applet.gpuTemp(), 0);
+        QCOMPARE(applet.gpuTempJunction(), 0);
+        QCOMPARE(applet.gpuTempMem(), 0);
+        QCOMPARE(applet.gpuLabel(), QStringLiteral("amdgpu"));
+        QCOMPARE(applet.cpuTemp(), 60);
+    });
+}
+
+void TestApplet::netAndMemoryThroughTheApplet()
+{
+    SANDBOX_REQUIRED();
+    FixtureTree tree;
+    ON_MACHINE(tree.root(), [&] {
+        // Neither file exists on the first cycle: the next good one is
+        // still a first sample.
+        TemperatureApplet applet;
+        applet.init();
+        QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0/s"));
+        QCOMPARE(applet.memUsage(), QStringLiteral("MEM 0G 0%"));
+
+        FixtureTree::writeFile(QStringLiteral("/proc/net/dev"), netDev(1000000, 500000));
+        FixtureTree::writeFile(QStringLiteral("/proc/meminfo"), memInfo(800000, 300000));
+        applet.refresh();
+        QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0B/s"));
+        QCOMPARE(applet.memUsage(), QStringLiteral("MEM 488M/781M 62.5%"));
+
+        // Counters that went down show no traffic, never a wrapped figure.
+        FixtureTree::writeFile(QStringLiteral("/proc/net/dev"), netDev(10, 500000));
+        FixtureTree::writeFile(QStringLiteral("/proc/meminfo"), memInfo(1000000, 2000000));
+        applet.refresh();
+        QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0B/s  0B/s"));
+        QCOMPARE(applet.memUsage(), QStringLiteral("MEM 0M/977M 0.0%"));
+    });
+}
+
+void TestApplet::unreadableFilesRecover()
+{
+    SANDBOX_REQUIRED();
+    FixtureTree tree;
+    tree.write(QStringLiteral("proc/net/dev"), netDev(1000000, 500000));
+    tree.write(QStringLiteral("proc/meminfo"), memInfo(16000000, 10500000));
+
+    ON_MACHINE(tree.root(), [&] {
+        TemperatureApplet applet;
+        QElapsedTimer sinceFirstSample;
+        sinceFirstSample.start();
+        applet.init();
+        const qint64 afterFirstSample = sinceFirstSample.elapsed();
+
+        QThread::msleep(600);
+        QVERIFY(QFile::remove(QStringLiteral("/proc/net/dev")));
+        QVERIFY(QFile::remove(QStringLiteral("/proc/meminfo")));
+        applet.refresh();
+        QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0/s"));
+        QCOMPARE(applet.memUsage(), QStringLiteral("MEM 0G 0%"));
+
+        // Readable again: the rate covers the whole gap since the last good
+        // sample, not the time since the failed one.
+        constexpr double Growth = 8.0 * 1048576.0;
+        FixtureTree::writeFile(QStringLiteral("/proc/net/dev"), netDev(1000000 + quint64(Growth), 500000));
+        FixtureTree::writeFile(QStringLiteral("/proc/meminfo"), memInfo(16000000, 10500000));
+        const qint64 beforeLastSample = sinceFirstSample.elapsed();
+        applet.refresh();
+        const qint64 afterLastSample = sinceFirstSample.elapsed();
+
+        QCOMPARE(applet.memUsage(), QStringLiteral("MEM 5.2G/15.3G 34.4%"));
+        const QStringList rates = applet.netSpeed().mid(4).split(QStringLiteral("  "));
+        QCOMPARE(rates.size(), 2);
+        QCOMPARE(rates.at(1), QStringLiteral("0B/s"));
+        // Millisecond clock and one shown decimal: allow 1 ms and 0.05 M/s.
+        const double shortest = (beforeLastSample - afterFirstSample - 1) / 1000.0;
+        const double longest = (afterLastSample + 1) / 1000.0;
+        const double shown = bytesPerSecond(rates.at(0));
+        QVERIFY2(shown >= Growth / longest - 0.05 * 1048576 && shown <= Growth / shortest + 0.05 * 1048576,
+                 qPrintable(rates.at(0)));
+    });
+}
+
+QTEST_GUILESS_MAIN(TestApplet)
+#include "tst_applet.moc"
