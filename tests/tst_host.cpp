@@ -1,0 +1,183 @@
+#include "support/elfsection.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+const QString Host = QStringLiteral(VESH_HOST);
+const QString Plugin = QStringLiteral(VESH_PLUGIN_FILE);
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run runHost(const QStringList &arguments, int timeoutMs = 15000)
+{
+    QProcess host;
+    host.start(Host, arguments);
+    if (!host.waitForFinished(timeoutMs)) {
+        host.kill();
+        host.waitForFinished();
+        return {};
+    }
+    return {host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1, host.readAllStandardOutput(),
+            host.readAllStandardError()};
+}
+
+// A copy of the plugin whose metadata claims a Qt newer than this one.
+QString pluginForNewerQt(const QTemporaryDir &dir)
+{
+    const QString copy = dir.filePath(QStringLiteral("newer.so"));
+    QFile::copy(Plugin, copy);
+    const ElfSection note = readElfSection(copy, ".note.qt.metadata");
+    QFile file(copy);
+    if (!note.found || !file.open(QIODevice::ReadWrite))
+        return {};
+    // Descriptor after the 12-byte note header and 12-byte name; byte 2 is
+    // the minor version.
+    file.seek(qint64(note.fileOffset) + 24 + 2);
+    file.write(QByteArray(1, char(QT_VERSION_MINOR + 1)));
+    return copy;
+}
+
+const QStringList PropertyNames = {"cpuTemp",  "gpuTemp",  "cpuTempTctl", "gpuTempJunction", "gpuTempMem",
+                                   "cpuLabel", "gpuLabel", "netSpeed",    "memUsage"};
+
+} // namespace
+
+class TestHost : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void oncePrintsEveryProperty()
+    {
+        const Run run = runHost({QStringLiteral("--once")});
+        QCOMPARE(run.exitCode, 0);
+        const QList<QByteArray> lines = run.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 1);
+        static const QRegularExpression form(QStringLiteral(
+            R"(^cpuTemp=-?\d+ gpuTemp=-?\d+ cpuTempTctl=-?\d+ gpuTempJunction=-?\d+ gpuTempMem=-?\d+ )"
+            R"(cpuLabel="[^"]*" gpuLabel="[^"]*" netSpeed="NET [^"]+" memUsage="MEM [^"]+"$)"));
+        QVERIFY2(form.match(QString::fromUtf8(lines.first())).hasMatch(), lines.first().constData());
+    }
+
+    void jsonLinePerUpdate()
+    {
+        const Run run = runHost({QStringLiteral("--json"), QStringLiteral("--count"), QStringLiteral("2"), Plugin});
+        QCOMPARE(run.exitCode, 0);
+        const QList<QByteArray> lines = run.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 2);
+        QStringList netSpeeds;
+        for (const QByteArray &line : lines) {
+            QJsonParseError error;
+            const QJsonObject update = QJsonDocument::fromJson(line, &error).object();
+            QCOMPARE(error.error, QJsonParseError::NoError);
+            QCOMPARE(update.value(u"applet").toString(), QStringLiteral("vesh::TemperatureApplet"));
+            const QJsonObject properties = update.value(u"properties").toObject();
+            QStringList keys = properties.keys();
+            QStringList expected = PropertyNames;
+            keys.sort();
+            expected.sort();
+            QCOMPARE(keys, expected);
+            QVERIFY(properties.value(u"cpuTemp").isDouble());
+            QVERIFY(properties.value(u"memUsage").toString().startsWith(u"MEM "));
+            netSpeeds.append(properties.value(u"netSpeed").toString());
+        }
+        // The first update is the first network sample, the second a rate.
+        QCOMPARE(netSpeeds.at(0), QStringLiteral("NET 0B/s"));
+        QVERIFY2(netSpeeds.at(1).count(u"/s") == 2, qPrintable(netSpeeds.at(1)));
+    }
+
+    void folderWithOtherFilesLoadsTheApplet()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QFile::copy(Plugin, dir.filePath(QStringLiteral("org.brenn.vesh.temperature.so"))));
+        QVERIFY(QFile::copy(QStringLiteral(VESH_OTHER_PLUGIN), dir.filePath(QStringLiteral("other.so"))));
+        QFile text(dir.filePath(QStringLiteral("README.txt")));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("not a plugin\n");
+        text.close();
+
+        const Run run = runHost({QStringLiteral("--once"), dir.path()});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.startsWith("cpuTemp="), run.err.constData());
+    }
+
+    void errors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("missing file") << QStringList{"/nonexistent/applet.so"}
+                                      << "vesh-host: /nonexistent/applet.so: no such file or folder";
+        QTest::newRow("text file") << QStringList{QStringLiteral(VESH_FIXTURES "/netdev/desktop.txt")}
+                                   << "desktop.txt: not a usable Qt plugin";
+        QTest::newRow("library that is no plugin")
+            << QStringList{QStringLiteral(VESH_SHELL_LIBRARY)} << ": not a usable Qt plugin";
+        QTest::newRow("plugin of another interface")
+            << QStringList{QStringLiteral(VESH_OTHER_PLUGIN)}
+            << "a plugin of interface \"org.example.other-interface\", not \"org.brenn.vesh.applet-factory\"";
+        QTest::newRow("plugin for a newer Qt") << QStringList{"<newer>"} << "uses incompatible Qt library";
+        QTest::newRow("folder without applets") << QStringList{"<empty>"} << "vesh-host: no applet plugin found in ";
+        QTest::newRow("count of 0") << QStringList{"--count", "0"} << "--count takes a whole number";
+        QTest::newRow("count not a number") << QStringList{"--count", "x"} << "--count takes a whole number";
+        QTest::newRow("missing machine") << QStringList{"--machine", "/nonexistent"}
+                                         << "/nonexistent: no such machine folder";
+    }
+
+    void errors()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        QTemporaryDir scratch;
+        for (QString &argument : arguments) {
+            if (argument == u"<newer>")
+                argument = pluginForNewerQt(scratch);
+            else if (argument == u"<empty>")
+                argument = scratch.path();
+        }
+        const Run run = runHost(arguments);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(run.out.isEmpty());
+        const QList<QByteArray> lines = run.err.trimmed().split('\n');
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().startsWith("vesh-host: "), run.err.constData());
+        QVERIFY2(lines.first().contains(message.toUtf8()), run.err.constData());
+    }
+
+    void terminationSignalsEndCleanly_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+    }
+
+    void terminationSignalsEndCleanly()
+    {
+        QFETCH(int, signal);
+        QProcess host;
+        host.start(Host, {Plugin});
+        QVERIFY(host.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(host.canReadLine(), 10000);
+        QCOMPARE(::kill(pid_t(host.processId()), signal), 0);
+        QVERIFY(host.waitForFinished(10000));
+        QCOMPARE(host.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(host.exitCode(), 0);
+        QVERIFY(!host.readAllStandardError().contains("vesh-host:"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHost)
+#include "tst_host.moc"
