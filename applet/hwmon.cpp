@@ -20,6 +20,11 @@ int degreesFromText(const QString &millidegrees)
     return ok ? value / 1000 : 0;
 }
 
+bool isAsleep(const QString &runtimeStatus)
+{
+    return runtimeStatus == u"suspended" || runtimeStatus == u"suspending";
+}
+
 bool readTrimmed(const QString &path, QString *text)
 {
     QFile file(path);

@@ -16,6 +16,10 @@ Category categoryOf(const QString &driverName);
 // truncated toward zero; 0 for text that is not a 32-bit decimal integer.
 int degreesFromText(const QString &millidegrees);
 
+// Whether a device's trimmed power/runtime_status text says it is powered
+// down or going down ("suspended", "suspending").
+bool isAsleep(const QString &runtimeStatus);
+
 // Reads a small sysfs text file whole, decoded as UTF-8 and trimmed.
 // Returns false when the file does not open.
 bool readTrimmed(const QString &path, QString *text);

@@ -59,9 +59,15 @@ void TemperatureApplet::refresh()
     }
 
     if (!m_gpuHwmonPath.isEmpty()) {
-        m_gpuTemp = readTempFromHwmon(m_gpuHwmonPath, 1);
-        m_gpuTempJunction = readTempFromHwmon(m_gpuHwmonPath, 2);
-        m_gpuTempMem = readTempFromHwmon(m_gpuHwmonPath, 3);
+        if (gpuAsleep()) {
+            m_gpuTemp = 0;
+            m_gpuTempJunction = 0;
+            m_gpuTempMem = 0;
+        } else {
+            m_gpuTemp = readTempFromHwmon(m_gpuHwmonPath, 1);
+            m_gpuTempJunction = readTempFromHwmon(m_gpuHwmonPath, 2);
+            m_gpuTempMem = readTempFromHwmon(m_gpuHwmonPath, 3);
+        }
     }
 
     readNetSpeed();
@@ -98,6 +104,16 @@ void TemperatureApplet::findHwmonDevices()
             break;
         }
     }
+}
+
+bool TemperatureApplet::gpuAsleep() const
+{
+    // Reading a temperature wakes a runtime-suspended card on many drivers,
+    // and a 2 s period would then keep it powered for good. The power state
+    // itself can be read without waking it.
+    QString status;
+    return hwmon::readTrimmed(m_gpuHwmonPath + QLatin1StringView("/device/power/runtime_status"), &status)
+        && hwmon::isAsleep(status);
 }
 
 int TemperatureApplet::readTempFromHwmon(const QString &hwmonPath, int index)

@@ -50,6 +50,7 @@ public slots:
 private:
     void findHwmonDevices();
     int readTempFromHwmon(const QString &hwmonPath, int index);
+    bool gpuAsleep() const;
     void readNetSpeed();
     void readMemUsage();
 

@@ -111,6 +111,8 @@ private slots:
     void skippedValuesKeepTheirContent();
     void netAndMemoryThroughTheApplet();
     void unreadableFilesRecover();
+    void sleepingGpuIsLeftAsleep_data();
+    void sleepingGpuIsLeftAsleep();
 };
 
 void TestApplet::propertySurface()
@@ -499,6 +501,52 @@ void TestApplet::unreadableFilesRecover()
         const double shown = bytesPerSecond(rates.at(0));
         QVERIFY2(shown >= Growth / longest - 0.05 * 1048576 && shown <= Growth / shortest + 0.05 * 1048576,
                  qPrintable(rates.at(0)));
+    });
+}
+
+void TestApplet::sleepingGpuIsLeftAsleep_data()
+{
+    QTest::addColumn<QByteArray>("status"); // null: no runtime_status file
+    QTest::addColumn<bool>("asleep");
+
+    QTest::newRow("suspended") << QByteArray("suspended\n") << true;
+    QTest::newRow("suspending") << QByteArray("suspending\n") << true;
+    QTest::newRow("active") << QByteArray("active\n") << false;
+    QTest::newRow("resuming") << QByteArray("resuming\n") << false;
+    QTest::newRow("unsupported") << QByteArray("unsupported\n") << false;
+    QTest::newRow("no power state") << QByteArray() << false;
+}
+
+void TestApplet::sleepingGpuIsLeftAsleep()
+{
+    SANDBOX_REQUIRED();
+    QFETCH(QByteArray, status);
+    QFETCH(bool, asleep);
+
+    FixtureTree tree;
+    tree.addHwmon(QStringLiteral("hwmon0"), "k10temp\n", {{"temp1_input", "48250\n"}});
+    tree.addHwmon(QStringLiteral("hwmon1"), "amdgpu\n",
+                  {{"temp1_input", "41000\n"}, {"temp2_input", "44000\n"}, {"temp3_input", "46000\n"}});
+    const QString statusFile = FixtureTree::parentDevice(QStringLiteral("hwmon1")) + QLatin1StringView("/power/runtime_status");
+    if (!status.isNull())
+        tree.write(statusFile, status);
+
+    ON_MACHINE(tree.root(), [&] {
+        TemperatureApplet applet;
+        QSignalSpy spy(&applet, &TemperatureApplet::tempsChanged);
+        applet.init();
+        const QList<int> awake{41, 44, 46};
+        const QList<int> none{0, 0, 0};
+        auto gpu = [&] { return QList<int>{applet.gpuTemp(), applet.gpuTempJunction(), applet.gpuTempMem()}; };
+        QCOMPARE(gpu(), asleep ? none : awake);
+        QCOMPARE(applet.cpuTemp(), 48);
+        QCOMPARE(applet.gpuLabel(), QStringLiteral("amdgpu"));
+
+        // The card changes state between two cycles; the next cycle follows.
+        FixtureTree::writeFile(QLatin1StringView("/") + statusFile, asleep ? "active\n" : "suspended\n");
+        applet.refresh();
+        QCOMPARE(gpu(), asleep ? awake : none);
+        QCOMPARE(spy.count(), 2);
     });
 }
 

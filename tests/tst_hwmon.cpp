@@ -65,6 +65,27 @@ private slots:
         QFETCH(int, degrees);
         QCOMPARE(vesh::hwmon::degreesFromText(text), degrees);
     }
+
+    void isAsleep_data()
+    {
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("asleep");
+
+        QTest::newRow("suspended") << "suspended" << true;
+        QTest::newRow("suspending") << "suspending" << true;
+        QTest::newRow("active") << "active" << false;
+        QTest::newRow("resuming") << "resuming" << false;
+        QTest::newRow("unsupported") << "unsupported" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("other case") << "Suspended" << false;
+    }
+
+    void isAsleep()
+    {
+        QFETCH(QString, status);
+        QFETCH(bool, asleep);
+        QCOMPARE(vesh::hwmon::isAsleep(status), asleep);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestHwmon)

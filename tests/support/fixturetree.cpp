@@ -10,9 +10,14 @@ FixtureTree::FixtureTree()
     m_dir.setAutoRemove(true);
 }
 
+QString FixtureTree::parentDevice(const QString &entry)
+{
+    return QStringLiteral("sys/devices/platform/sensor.%1").arg(entry);
+}
+
 QString FixtureTree::hwmonDevice(const QString &entry)
 {
-    return QStringLiteral("sys/devices/platform/sensor.%1/hwmon/%1").arg(entry);
+    return parentDevice(entry) + QLatin1StringView("/hwmon/") + entry;
 }
 
 void FixtureTree::addHwmon(const QString &entry, const QByteArray &name, const QMap<QString, QByteArray> &files)
@@ -21,6 +26,8 @@ void FixtureTree::addHwmon(const QString &entry, const QByteArray &name, const Q
     write(device + QLatin1StringView("/name"), name);
     for (auto it = files.begin(); it != files.end(); ++it)
         write(device + u'/' + it.key(), it.value());
+    // As in sysfs, "device" leads from the hwmon folder to its parent device.
+    link(device + QLatin1StringView("/device"), QStringLiteral("../.."));
     // The kernel's class entries are relative links into sys/devices.
     link(QStringLiteral("sys/class/hwmon/") + entry, QLatin1StringView("../../") + device.mid(4));
 }

@@ -20,8 +20,10 @@ public:
     // name and attribute files (temp1_input, temp1_label, ...), contents
     // written as given.
     void addHwmon(const QString &entry, const QByteArray &name, const QMap<QString, QByteArray> &files = {});
-    // The device folder behind /sys/class/hwmon/<entry>, relative to the root.
+    // The hwmon folder behind /sys/class/hwmon/<entry>, relative to the root;
+    // its "device" link leads to parentDevice(entry).
     static QString hwmonDevice(const QString &entry);
+    static QString parentDevice(const QString &entry);
 
     // Writes a file below the root (parent folders made as needed).
     void write(const QString &relativePath, const QByteArray &contents);
