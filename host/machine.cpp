@@ -53,8 +53,9 @@ bool privateMountNamespace(QString *error)
             return false;
         }
     }
-    // Keep our mounts from reaching the rest of the system.
-    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+    // Keep our mounts from reaching the rest of the system. (The kernel
+    // ignores source and type here; they are named for checkers' sake.)
+    if (::mount("none", "/", "none", MS_REC | MS_PRIVATE, nullptr) != 0) {
         *error = systemError("cannot make the mounts private");
         return false;
     }
@@ -65,7 +66,7 @@ bool replace(const QString &fixtureDir, const char *target, QString *error)
 {
     if (QFileInfo(fixtureDir).isDir()) {
         const QByteArray source = QFile::encodeName(fixtureDir);
-        if (::mount(source.constData(), target, nullptr, MS_BIND | MS_REC, nullptr) == 0)
+        if (::mount(source.constData(), target, "none", MS_BIND | MS_REC, nullptr) == 0)
             return true;
     } else if (::mount("vesh-machine", target, "tmpfs", MS_NOSUID | MS_NODEV, "mode=0555") == 0) {
         return true;
