@@ -123,6 +123,12 @@ struct Result
 
 QList<Result> results;
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool AddressSanitizer = true;
+#else
+constexpr bool AddressSanitizer = false;
+#endif
+
 } // namespace
 
 // Skips the case where fixture machines cannot be entered, and notes it.
@@ -176,6 +182,12 @@ private slots:
         QFETCH(QString, machine);
         REQUIRE_SANDBOX();
         QProcess host;
+        if (AddressSanitizer) {
+            // LeakSanitizer needs the real /proc at exit, which the fixture hides.
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+            host.setProcessEnvironment(environment);
+        }
         host.start(Host, {QStringLiteral("--machine"), Machines + u'/' + machine, QStringLiteral("--json"),
                           QStringLiteral("--count"), QStringLiteral("2"), Plugin});
         QVERIFY(host.waitForFinished(20000));
@@ -371,9 +383,9 @@ private slots:
     void memcheck()
     {
         m_description = QStringLiteral("valgrind memcheck of vesh-host --machine ryzen-radeon --count 3: no leak from the plugin");
-        if (QStandardPaths::findExecutable(QStringLiteral("valgrind")).isEmpty()) {
+        if (QStandardPaths::findExecutable(QStringLiteral("valgrind")).isEmpty() || AddressSanitizer) {
             m_skipped = true;
-            QSKIP("valgrind is not installed");
+            QSKIP("needs valgrind, which cannot run an AddressSanitizer build");
         }
         REQUIRE_SANDBOX();
         QProcess valgrind;
