@@ -1,6 +1,8 @@
 #include "hwmon.h"
 
-#include <QFile>
+#include "kernelfile.h"
+
+#include <algorithm>
 
 namespace vesh::hwmon {
 
@@ -20,17 +22,49 @@ int degreesFromText(const QString &millidegrees)
     return ok ? value / 1000 : 0;
 }
 
-bool isAsleep(const QString &runtimeStatus)
+int degreesFromFile(QByteArrayView contents)
 {
-    return runtimeStatus == u"suspended" || runtimeStatus == u"suspending";
+    // The kernel's own form, decimal digits with an optional minus and a
+    // newline, needs no text conversion; nine digits always fit in an int.
+    QByteArrayView digits = contents;
+    if (digits.endsWith('\n'))
+        digits.chop(1);
+    const bool negative = digits.startsWith('-');
+    if (negative)
+        digits = digits.sliced(1);
+    if (!digits.isEmpty() && digits.size() <= 9
+        && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        int value = 0;
+        for (char digit : digits)
+            value = value * 10 + (digit - '0');
+        return (negative ? -value : value) / 1000;
+    }
+    return degreesFromText(QString::fromUtf8(contents).trimmed());
+}
+
+bool trimmedEquals(QByteArrayView contents, QLatin1StringView text)
+{
+    // For ASCII, trimming bytes and trimming text remove the same characters.
+    const bool ascii = std::all_of(contents.begin(), contents.end(), [](char c) { return uchar(c) < 0x80; });
+    if (ascii)
+        return contents.trimmed() == QByteArrayView(text.data(), text.size());
+    return QString::fromUtf8(contents).trimmed() == text;
+}
+
+bool isAsleep(QByteArrayView runtimeStatus)
+{
+    return trimmedEquals(runtimeStatus, QLatin1StringView("suspended"))
+        || trimmedEquals(runtimeStatus, QLatin1StringView("suspending"));
 }
 
 bool readTrimmed(const QString &path, QString *text)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    // What QFile (read-only, text mode) and readAll would give, with one
+    // open, one read and one close.
+    kernelfile::Buffer contents;
+    if (!kernelfile::read({path}, &contents, kernelfile::End::ShortRead))
         return false;
-    *text = QString::fromUtf8(file.readAll()).trimmed();
+    *text = QString::fromUtf8(QByteArrayView(contents.constData(), contents.size())).trimmed();
     return true;
 }
 

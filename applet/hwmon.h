@@ -16,9 +16,16 @@ Category categoryOf(const QString &driverName);
 // truncated toward zero; 0 for text that is not a 32-bit decimal integer.
 int degreesFromText(const QString &millidegrees);
 
-// Whether a device's trimmed power/runtime_status text says it is powered
-// down or going down ("suspended", "suspending").
-bool isAsleep(const QString &runtimeStatus);
+// The same for a temp*_input file's raw contents, as if decoded as UTF-8
+// and trimmed first.
+int degreesFromFile(QByteArrayView contents);
+
+// Whether a file's contents, decoded as UTF-8 and trimmed, equal text.
+bool trimmedEquals(QByteArrayView contents, QLatin1StringView text);
+
+// Whether a device's power/runtime_status contents say it is powered down
+// or going down ("suspended", "suspending").
+bool isAsleep(QByteArrayView runtimeStatus);
 
 // Reads a small sysfs text file whole, decoded as UTF-8 and trimmed.
 // Returns false when the file does not open.

@@ -1,6 +1,6 @@
 #include "netdev.h"
 
-#include <QList>
+#include <algorithm>
 
 namespace vesh::netdev {
 
@@ -9,29 +9,57 @@ namespace {
 constexpr int CountersPerLine = 16;
 constexpr int TxBytesCounter = 8;
 
-quint64 counterValue(const QByteArray &piece)
+bool isAsciiDigit(char c)
 {
-    // A piece that does not convert (letters, overflow) yields 0.
+    return c >= '0' && c <= '9';
+}
+
+quint64 counterValue(QByteArrayView piece)
+{
+    // The usual case, plain decimal digits, without a temporary string;
+    // 19 digits always fit in 64 bits.
+    if (piece.size() <= 19 && std::all_of(piece.begin(), piece.end(), isAsciiDigit)) {
+        quint64 value = 0;
+        for (char digit : piece)
+            value = value * 10 + quint64(digit - '0');
+        return value;
+    }
+    // Anything else as Qt reads it; a piece that does not convert (letters,
+    // overflow) yields 0.
     return QString::fromLatin1(piece).toULongLong(nullptr, 10);
 }
 
-void addInterfaceLine(QByteArrayView rawLine, Sample &totals)
+void addInterfaceLine(QByteArrayView line, Sample &totals)
 {
-    const QByteArray line = rawLine.toByteArray().trimmed();
+    line = line.trimmed();
     const qsizetype colon = line.indexOf(':');
     if (colon < 0)
         return;
-    if (line.left(colon).trimmed() == "lo")
+    if (line.first(colon).trimmed() == "lo")
         return;
 
-    QList<QByteArray> counters = line.mid(colon + 1).trimmed().split(' ');
-    // Only spaces separate; a run of them counts as one.
-    counters.removeAll(QByteArray());
-    if (counters.size() < CountersPerLine)
+    // Only spaces separate counters; a run of them counts as one.
+    QByteArrayView rest = line.sliced(colon + 1).trimmed();
+    QByteArrayView rxBytes;
+    QByteArrayView txBytes;
+    int counters = 0;
+    while (!rest.isEmpty() && counters < CountersPerLine) {
+        const qsizetype space = rest.indexOf(' ');
+        const QByteArrayView piece = space < 0 ? rest : rest.first(space);
+        rest = space < 0 ? QByteArrayView() : rest.sliced(space + 1);
+        if (piece.isEmpty())
+            continue;
+        if (counters == 0)
+            rxBytes = piece;
+        else if (counters == TxBytesCounter)
+            txBytes = piece;
+        ++counters;
+    }
+    if (counters < CountersPerLine)
         return;
 
-    totals.rxBytes += counterValue(counters.at(0));
-    totals.txBytes += counterValue(counters.at(TxBytesCounter));
+    totals.rxBytes += counterValue(rxBytes);
+    totals.txBytes += counterValue(txBytes);
 }
 
 double growthPerSecond(quint64 previous, quint64 current, double seconds)

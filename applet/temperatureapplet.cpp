@@ -1,16 +1,17 @@
 #include "temperatureapplet.h"
 
 #include "hwmon.h"
+#include "kernelfile.h"
 #include "meminfo.h"
 #include "netdev.h"
 
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QTimer>
 
 #include <cstdio>
+#include <iterator>
 
 namespace vesh {
 
@@ -48,9 +49,9 @@ void TemperatureApplet::refresh()
         m_cpuTemp = readTempFromHwmon(m_cpuHwmonPath, 1);
         // On AMD CPUs temp1 is Tctl, which may carry an offset; temp3 (when
         // present) is the control temperature the panel shows beside it.
-        QString label;
-        if (hwmon::readTrimmed(QStringLiteral("%1/temp1_label").arg(m_cpuHwmonPath), &label)
-            && label == u"Tctl") {
+        kernelfile::Buffer label;
+        if (kernelfile::read({m_cpuHwmonPath, u"/temp1_label"}, &label, kernelfile::End::ShortRead)
+            && hwmon::trimmedEquals(QByteArrayView(label.constData(), label.size()), QLatin1StringView("Tctl"))) {
             m_cpuTempTctl = m_cpuTemp;
             const int tctl = readTempFromHwmon(m_cpuHwmonPath, 3);
             if (tctl > 0)
@@ -111,30 +112,41 @@ bool TemperatureApplet::gpuAsleep() const
     // Reading a temperature wakes a runtime-suspended card on many drivers,
     // and a 2 s period would then keep it powered for good. The power state
     // itself can be read without waking it.
-    QString status;
-    return hwmon::readTrimmed(m_gpuHwmonPath + QLatin1StringView("/device/power/runtime_status"), &status)
-        && hwmon::isAsleep(status);
+    kernelfile::Buffer status;
+    return kernelfile::read({m_gpuHwmonPath, u"/device/power/runtime_status"}, &status, kernelfile::End::ShortRead)
+        && hwmon::isAsleep(QByteArrayView(status.constData(), status.size()));
 }
 
 int TemperatureApplet::readTempFromHwmon(const QString &hwmonPath, int index)
 {
-    // One substitution pass, so a '%' in the path cannot take the index's place.
-    QString text;
-    if (!hwmon::readTrimmed(QStringLiteral("%1/temp%2_input").arg(hwmonPath, QString::number(index)), &text))
+    // Read as QFile (read-only, text mode) would, without its stat calls or
+    // a heap-built path: the index is written in decimal on the stack.
+    char16_t digits[12];
+    char16_t *first = std::end(digits);
+    unsigned magnitude = index < 0 ? 0u - unsigned(index) : unsigned(index);
+    do {
+        *--first = char16_t(u'0' + magnitude % 10);
+    } while (magnitude /= 10);
+    if (index < 0)
+        *--first = u'-';
+    kernelfile::Buffer contents;
+    if (!kernelfile::read({hwmonPath, u"/temp", QStringView(first, std::end(digits)), u"_input"}, &contents,
+                          kernelfile::End::ShortRead))
         return 0;
-    return hwmon::degreesFromText(text);
+    return hwmon::degreesFromFile(QByteArrayView(contents.constData(), contents.size()));
 }
 
 void TemperatureApplet::readNetSpeed()
 {
-    QFile file(QStringLiteral("/proc/net/dev"));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    // As QFile (read-only, text mode) would read it, without its stat calls.
+    // Files under /proc report a size of 0, so read until a read returns
+    // nothing rather than trusting the size or atEnd().
+    kernelfile::Buffer contents;
+    if (!kernelfile::read({u"/proc/net/dev"}, &contents, kernelfile::End::EmptyRead)) {
         m_netSpeed = QStringLiteral("NET 0/s");
         return;
     }
-    // Files under /proc report a size of 0, so read until the data ends
-    // rather than trusting atEnd().
-    netdev::Sample current = netdev::totalsFromText(file.readAll());
+    netdev::Sample current = netdev::totalsFromText(QByteArrayView(contents.constData(), contents.size()));
     current.msecsSinceEpoch = QDateTime::currentMSecsSinceEpoch();
 
     m_netSpeed = netdev::speedText({m_lastRxBytes, m_lastTxBytes, m_lastSampleMs}, current);
@@ -145,11 +157,15 @@ void TemperatureApplet::readNetSpeed()
 
 void TemperatureApplet::readMemUsage()
 {
-    std::FILE *stream = std::fopen("/proc/meminfo", "r");
+    // "e": the descriptor is not inherited by programs the shell starts.
+    std::FILE *stream = std::fopen("/proc/meminfo", "re");
     if (!stream) {
         m_memUsage = QStringLiteral("MEM 0G 0%");
         return;
     }
+    // A buffer of our own spares stdio its fstat call and heap buffer.
+    char streamBuffer[4096];
+    std::setvbuf(stream, streamBuffer, _IOFBF, sizeof streamBuffer);
     const meminfo::Figures figures = meminfo::read(stream);
     std::fclose(stream);
     m_memUsage = meminfo::usageText(figures);

@@ -78,7 +78,7 @@ bool replace(const QString &fixtureDir, const char *target, QString *error)
 
 } // namespace
 
-bool enter(const QString &dir, QString *error)
+bool enter(const QString &dir, QString *error, Keep keep)
 {
     const QFileInfo info(dir);
     if (!info.isDir()) {
@@ -88,7 +88,7 @@ bool enter(const QString &dir, QString *error)
     const QString root = info.absoluteFilePath();
     return privateMountNamespace(error)
         && replace(root + QLatin1StringView("/sys"), "/sys", error)
-        && replace(root + QLatin1StringView("/proc"), "/proc", error);
+        && (keep == Keep::RealProc || replace(root + QLatin1StringView("/proc"), "/proc", error));
 }
 
 } // namespace vesh::machine

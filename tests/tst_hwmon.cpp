@@ -66,23 +66,59 @@ private slots:
         QCOMPARE(vesh::hwmon::degreesFromText(text), degrees);
     }
 
+    // The raw-file reading gives what decoding and trimming first gives.
+    void degreesFromFile_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<int>("degrees");
+
+        QTest::newRow("kernel form") << QByteArray("48250\n") << 48;
+        QTest::newRow("no newline") << QByteArray("48999") << 48;
+        QTest::newRow("negative") << QByteArray("-1500\n") << -1;
+        QTest::newRow("minus alone") << QByteArray("-\n") << 0;
+        QTest::newRow("nine digits") << QByteArray("999999999\n") << 999999;
+        QTest::newRow("ten digits") << QByteArray("2147483647\n") << 2147483;
+        QTest::newRow("beyond 32 bits") << QByteArray("3000000000\n") << 0;
+        QTest::newRow("plus sign") << QByteArray("+51000\n") << 51;
+        QTest::newRow("surrounding spaces") << QByteArray("  51000 \n\n") << 51;
+        QTest::newRow("no-break space, trimmed as text") << QByteArray("51000\xc2\xa0") << 51;
+        QTest::newRow("two newlines") << QByteArray("51000\n\n") << 51;
+        QTest::newRow("empty") << QByteArray() << 0;
+        QTest::newRow("NUL inside") << QByteArray("51\0" "000\n", 7) << 0;
+        QTest::newRow("invalid UTF-8") << QByteArray("\xff\xfe") << 0;
+    }
+
+    void degreesFromFile()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(int, degrees);
+        QCOMPARE(vesh::hwmon::degreesFromFile(contents), degrees);
+        QCOMPARE(vesh::hwmon::degreesFromFile(contents),
+                 vesh::hwmon::degreesFromText(QString::fromUtf8(contents).trimmed()));
+    }
+
     void isAsleep_data()
     {
-        QTest::addColumn<QString>("status");
+        QTest::addColumn<QByteArray>("status");
         QTest::addColumn<bool>("asleep");
 
-        QTest::newRow("suspended") << "suspended" << true;
-        QTest::newRow("suspending") << "suspending" << true;
-        QTest::newRow("active") << "active" << false;
-        QTest::newRow("resuming") << "resuming" << false;
-        QTest::newRow("unsupported") << "unsupported" << false;
-        QTest::newRow("empty") << "" << false;
-        QTest::newRow("other case") << "Suspended" << false;
+        QTest::newRow("suspended") << QByteArray("suspended\n") << true;
+        QTest::newRow("suspending") << QByteArray("suspending\n") << true;
+        QTest::newRow("no newline") << QByteArray("suspended") << true;
+        QTest::newRow("spaces around") << QByteArray(" suspended \n") << true;
+        QTest::newRow("no-break space around") << QByteArray("suspended\xc2\xa0") << true;
+        QTest::newRow("active") << QByteArray("active\n") << false;
+        QTest::newRow("resuming") << QByteArray("resuming\n") << false;
+        QTest::newRow("unsupported") << QByteArray("unsupported\n") << false;
+        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("other case") << QByteArray("Suspended\n") << false;
+        QTest::newRow("prefix only") << QByteArray("suspend\n") << false;
+        QTest::newRow("NUL after") << QByteArray("suspended\0", 10) << false;
     }
 
     void isAsleep()
     {
-        QFETCH(QString, status);
+        QFETCH(QByteArray, status);
         QFETCH(bool, asleep);
         QCOMPARE(vesh::hwmon::isAsleep(status), asleep);
     }

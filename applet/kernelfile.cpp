@@ -1,0 +1,52 @@
+#include "kernelfile.h"
+
+#include <QStringEncoder>
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace vesh::kernelfile {
+
+bool read(std::initializer_list<QStringView> path, Buffer *contents, End end)
+{
+    // File names are UTF-8 to Qt on Linux; join and encode on the stack.
+    QStringEncoder toUtf8(QStringEncoder::Utf8);
+    qsizetype length = 0;
+    for (QStringView part : path)
+        length += part.size();
+    QVarLengthArray<char, 256> name(toUtf8.requiredSpace(length) + 1);
+    char *end8 = name.data();
+    for (QStringView part : path)
+        end8 = toUtf8.appendToBuffer(end8, part);
+    *end8 = '\0';
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+
+    contents->resize(0);
+    bool opened = true;
+    for (;;) {
+        if (contents->size() == contents->capacity())
+            contents->reserve(contents->capacity() * 2);
+        const qsizetype room = contents->capacity() - contents->size();
+        const qsizetype start = contents->size();
+        contents->resize(contents->capacity());
+        ssize_t got;
+        do {
+            got = ::read(fd, contents->data() + start, size_t(room));
+        } while (got < 0 && errno == EINTR);
+        contents->resize(start + std::max<ssize_t>(got, 0));
+        if (got < 0 && errno == EISDIR && start == 0)
+            opened = false;
+        if (got <= 0 || (end == End::ShortRead && got < room))
+            break;
+    }
+    ::close(fd);
+
+    contents->erase(std::remove(contents->begin(), contents->end(), '\r'), contents->end());
+    return opened;
+}
+
+} // namespace vesh::kernelfile

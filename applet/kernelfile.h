@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QStringView>
+#include <QVarLengthArray>
+
+#include <initializer_list>
+
+// Reading the kernel's small virtual files with the fewest system calls:
+// one open, as few reads as the file allows, one close, and no stat calls
+// (which QFile makes two or three of per open).
+namespace vesh::kernelfile {
+
+// Room for any sysfs attribute (at most a page) without touching the heap.
+using Buffer = QVarLengthArray<char, 4096>;
+
+enum class End {
+    // A read that returns less than asked ends the file. True of sysfs
+    // attributes, which arrive whole in one read, and of regular files.
+    ShortRead,
+    // Only a read that returns nothing ends the file, as for /proc files
+    // that the kernel may hand out in pieces.
+    EmptyRead,
+};
+
+// Reads the whole file into contents, dropping carriage returns as Qt's
+// text mode does. False when the file does not open (or is a directory, which
+// QFile does not open either); a read error after a good open ends the
+// contents there, as QFile::readAll does.
+// The path is given in parts, which are joined without a separator.
+bool read(std::initializer_list<QStringView> path, Buffer *contents, End end);
+
+} // namespace vesh::kernelfile
