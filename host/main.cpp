@@ -18,7 +18,15 @@
 #include <QPluginLoader>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
+
+#ifdef VESH_HOST_QML
+#include "panelpreview.h"
+
+#include <QGuiApplication>
+#include <QQuickWindow>
+#endif
 
 namespace {
 
@@ -90,11 +98,34 @@ void connectNotifySignals(QObject *applet, UpdatePrinter *printer)
     }
 }
 
+// A QML scene needs a GUI application; everything else needs Qt Core only.
+std::unique_ptr<QCoreApplication> makeApplication(int &argc, char **argv)
+{
+#ifdef VESH_HOST_QML
+    bool qml = false;
+    bool screenshot = false;
+    for (int i = 1; i < argc; ++i) {
+        qml = qml || std::strcmp(argv[i], "--qml") == 0;
+        screenshot = screenshot || std::strcmp(argv[i], "--screenshot") == 0;
+    }
+    if (qml) {
+        // A picture needs no display: render offscreen, in software.
+        if (screenshot && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (screenshot)
+            QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+        return std::make_unique<QGuiApplication>(argc, argv);
+    }
+#endif
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> application = makeApplication(argc, argv);
+    QCoreApplication &app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("vesh-host"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VESH_VERSION));
 
@@ -112,6 +143,18 @@ int main(int argc, char *argv[])
                                                     "replace /sys and /proc; needs root or user namespaces)."),
                                      QStringLiteral("dir"));
     parser.addOptions({once, count, json, machine});
+#ifdef VESH_HOST_QML
+    const QCommandLineOption qml(QStringLiteral("qml"),
+                                 QStringLiteral("Show the applet through the QML scene in <file>, whose root has "
+                                                "\"required property QtObject applet\"."),
+                                 QStringLiteral("file"));
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                        QStringLiteral("With --qml: render one frame after init into <png> and exit."),
+                                        QStringLiteral("png"));
+    const QCommandLineOption dark(QStringLiteral("dark"),
+                                  QStringLiteral("With --qml: dark colours (sets the scene's \"dark\" property)."));
+    parser.addOptions({qml, screenshot, dark});
+#endif
     parser.addPositionalArgument(QStringLiteral("plugins"),
                                  QStringLiteral("Plugin files or folders (default: the built plugins)."),
                                  QStringLiteral("[plugins...]"));
@@ -163,6 +206,25 @@ int main(int argc, char *argv[])
     }
 
     int status = 0;
+#ifdef VESH_HOST_QML
+    vesh::PanelPreview preview;
+    if (parser.isSet(qml)) {
+        if (applets.size() != 1)
+            fail(QStringLiteral("--qml shows one applet; %1 were loaded").arg(applets.size()));
+        if (!preview.load(QFileInfo(parser.value(qml)).absoluteFilePath(), applets.first().first, parser.isSet(dark),
+                          &error))
+            fail(error);
+        if (parser.isSet(screenshot)) {
+            if (!preview.saveScreenshot(parser.value(screenshot), &error))
+                fail(error);
+            // The scene goes before the applet it binds to.
+            return 0;
+        }
+        preview.show();
+    } else if (parser.isSet(screenshot) || parser.isSet(dark)) {
+        fail(QStringLiteral("--screenshot and --dark go with --qml"));
+    }
+#endif
     if (parser.isSet(once)) {
         for (const auto &[applet, printer] : applets)
             printer->print();

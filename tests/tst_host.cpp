@@ -1,4 +1,7 @@
 #include "support/elfsection.h"
+#include "support/sandbox.h"
+
+#include <QtEndian>
 
 #include <QFile>
 #include <QJsonDocument>
@@ -155,6 +158,40 @@ private slots:
         QCOMPARE(lines.size(), 1);
         QVERIFY2(lines.first().startsWith("vesh-host: "), run.err.constData());
         QVERIFY2(lines.first().contains(message.toUtf8()), run.err.constData());
+    }
+
+    // The panel preview renders the fixture machine's readings offscreen.
+    void screenshotOfTheScene()
+    {
+        if (!runHost({QStringLiteral("--help")}).out.contains("--qml"))
+            QSKIP("this runner was built without Qt Quick");
+        if (!sandbox::unavailableReason().isEmpty())
+            QSKIP("fixture machines need a private mount namespace");
+        QTemporaryDir dir;
+        QList<QByteArray> pictures;
+        for (const char *machine : {"ryzen-radeon", "no-hwmon"}) {
+            const QString png = dir.filePath(QLatin1StringView(machine) + QLatin1StringView(".png"));
+            const Run run = runHost({QStringLiteral("--machine"), QStringLiteral(VESH_FIXTURES "/machines/") + QLatin1StringView(machine),
+                                     QStringLiteral("--qml"), QStringLiteral(VESH_SOURCE "/host/preview/panel.qml"),
+                                     QStringLiteral("--screenshot"), png, Plugin});
+            QVERIFY2(run.exitCode == 0, run.err.constData());
+            QVERIFY2(!run.err.contains("TypeError") && !run.err.contains("qml:"), run.err.constData());
+            QFile file(png);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray bytes = file.readAll();
+            QVERIFY(bytes.startsWith("\x89PNG\r\n\x1a\n"));
+            // IHDR: width and height, big-endian, from byte 16.
+            const quint32 width = qFromBigEndian<quint32>(bytes.constData() + 16);
+            const quint32 height = qFromBigEndian<quint32>(bytes.constData() + 20);
+            QVERIFY2(width > 300 && height == 34, qPrintable(QStringLiteral("%1x%2").arg(width).arg(height)));
+            pictures.append(bytes);
+        }
+        QVERIFY(pictures.at(0) != pictures.at(1));
+
+        const Run broken = runHost({QStringLiteral("--qml"), QStringLiteral("/nonexistent/panel.qml"),
+                                    QStringLiteral("--screenshot"), dir.filePath(QStringLiteral("x.png")), Plugin});
+        QCOMPARE(broken.exitCode, 1);
+        QVERIFY2(broken.err.contains("vesh-host: /nonexistent/panel.qml: the scene does not load"), broken.err.constData());
     }
 
     void terminationSignalsEndCleanly_data()
