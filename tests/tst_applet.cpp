@@ -82,6 +82,22 @@ void addDevices(FixtureTree &tree, const QStringList &devices)
     }
 }
 
+// A desktop: GPU amdgpu at hwmon0 (41, 44, 46 degrees), CPU k10temp at
+// hwmon1 (48, Tctl 51).
+void addDesktop(FixtureTree &tree)
+{
+    tree.addHwmon(QStringLiteral("hwmon0"), "amdgpu\n",
+                  {{"temp1_input", "41000\n"}, {"temp2_input", "44000\n"}, {"temp3_input", "46000\n"}});
+    tree.addHwmon(QStringLiteral("hwmon1"), "k10temp\n",
+                  {{"temp1_input", "48250\n"}, {"temp1_label", "Tctl\n"}, {"temp3_input", "51000\n"}});
+}
+
+void addProcFiles(FixtureTree &tree)
+{
+    tree.write(QStringLiteral("proc/net/dev"), netDev(1000000, 500000));
+    tree.write(QStringLiteral("proc/meminfo"), memInfo(16000000, 10500000));
+}
+
 // Bytes per second from a rate text such as "2.0K/s", "512B/s".
 double bytesPerSecond(const QString &rate)
 {
@@ -322,10 +338,7 @@ void TestApplet::debugLines()
 {
     SANDBOX_REQUIRED();
     FixtureTree tree;
-    tree.addHwmon(QStringLiteral("hwmon0"), "amdgpu\n",
-                  {{"temp1_input", "41000\n"}, {"temp2_input", "44000\n"}, {"temp3_input", "46000\n"}});
-    tree.addHwmon(QStringLiteral("hwmon1"), "k10temp\n",
-                  {{"temp1_input", "48250\n"}, {"temp1_label", "Tctl\n"}, {"temp3_input", "51000\n"}});
+    addDesktop(tree);
     tree.write(QStringLiteral("proc/net/dev"), netDev(1000, 2000));
     tree.write(QStringLiteral("proc/meminfo"), memInfo(16000000, 10500000));
 
@@ -361,8 +374,7 @@ void TestApplet::signalsAndTimer()
 {
     SANDBOX_REQUIRED();
     FixtureTree tree;
-    tree.write(QStringLiteral("proc/net/dev"), netDev(1000000, 500000));
-    tree.write(QStringLiteral("proc/meminfo"), memInfo(16000000, 10500000));
+    addProcFiles(tree);
 
     ON_MACHINE(tree.root(), [&] {
         LogCapture log;
@@ -403,10 +415,7 @@ void TestApplet::skippedValuesKeepTheirContent()
 {
     SANDBOX_REQUIRED();
     FixtureTree tree;
-    tree.addHwmon(QStringLiteral("hwmon0"), "amdgpu\n",
-                  {{"temp1_input", "41000\n"}, {"temp2_input", "44000\n"}, {"temp3_input", "46000\n"}});
-    tree.addHwmon(QStringLiteral("hwmon1"), "k10temp\n",
-                  {{"temp1_input", "48250\n"}, {"temp1_label", "Tctl\n"}, {"temp3_input", "51000\n"}});
+    addDesktop(tree);
     const QString cpu = QLatin1StringView("/") + FixtureTree::hwmonDevice(QStringLiteral("hwmon1"));
     const QString gpu = QLatin1StringView("/") + FixtureTree::hwmonDevice(QStringLiteral("hwmon0"));
 
@@ -465,8 +474,7 @@ void TestApplet::unreadableFilesRecover()
 {
     SANDBOX_REQUIRED();
     FixtureTree tree;
-    tree.write(QStringLiteral("proc/net/dev"), netDev(1000000, 500000));
-    tree.write(QStringLiteral("proc/meminfo"), memInfo(16000000, 10500000));
+    addProcFiles(tree);
 
     ON_MACHINE(tree.root(), [&] {
         TemperatureApplet applet;
