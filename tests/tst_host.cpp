@@ -28,6 +28,7 @@ struct Run
 Run runHost(const QStringList &arguments, int timeoutMs = 15000)
 {
     QProcess host;
+    host.setProcessEnvironment(sandbox::childEnvironment());
     host.start(Host, arguments);
     if (!host.waitForFinished(timeoutMs)) {
         host.kill();

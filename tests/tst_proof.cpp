@@ -182,12 +182,7 @@ private slots:
         QFETCH(QString, machine);
         REQUIRE_SANDBOX();
         QProcess host;
-        if (AddressSanitizer) {
-            // LeakSanitizer needs the real /proc at exit, which the fixture hides.
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-            host.setProcessEnvironment(environment);
-        }
+        host.setProcessEnvironment(sandbox::childEnvironment());
         host.start(Host, {QStringLiteral("--machine"), Machines + u'/' + machine, QStringLiteral("--json"),
                           QStringLiteral("--count"), QStringLiteral("2"), Plugin});
         QVERIFY(host.waitForFinished(20000));

@@ -77,4 +77,13 @@ bool runOn(const QString &root, const std::function<void()> &body)
     return status == 0;
 }
 
+QProcessEnvironment childEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+#if defined(__SANITIZE_ADDRESS__)
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+#endif
+    return environment;
+}
+
 } // namespace sandbox

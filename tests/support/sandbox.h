@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
 
 #include <functional>
@@ -15,6 +16,11 @@ QString unavailableReason();
 // Runs body in a child on the machine at root and returns true when the
 // child ran it without a failed check. Checks inside body report as usual.
 bool runOn(const QString &root, const std::function<void()> &body);
+
+// The environment for a child process that enters a fixture machine itself
+// (vesh-host --machine): in an AddressSanitizer build, leak checking is off
+// there, since LeakSanitizer needs the real /proc at exit.
+QProcessEnvironment childEnvironment();
 
 } // namespace sandbox
 
