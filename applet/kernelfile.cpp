@@ -37,8 +37,9 @@ bool read(std::initializer_list<QStringView> path, Buffer *contents, End end)
         do {
             got = ::read(fd, contents->data() + start, size_t(room));
         } while (got < 0 && errno == EINTR);
+        const int error = got < 0 ? errno : 0;
         contents->resize(start + std::max<ssize_t>(got, 0));
-        if (got < 0 && errno == EISDIR && start == 0)
+        if (error == EISDIR)
             opened = false;
         if (got <= 0 || (end == End::ShortRead && got < room))
             break;

@@ -455,6 +455,12 @@ void TestApplet::netAndMemoryThroughTheApplet()
         QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0/s"));
         QCOMPARE(applet.memUsage(), QStringLiteral("MEM 0G 0%"));
 
+        // A folder in the file's place does not open either, as with QFile.
+        QVERIFY(QDir().mkpath(QStringLiteral("/proc/net/dev")));
+        applet.refresh();
+        QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0/s"));
+        QVERIFY(QDir().rmdir(QStringLiteral("/proc/net/dev")));
+
         FixtureTree::writeFile(QStringLiteral("/proc/net/dev"), netDev(1000000, 500000));
         FixtureTree::writeFile(QStringLiteral("/proc/meminfo"), memInfo(800000, 300000));
         applet.refresh();

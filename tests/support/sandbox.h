@@ -33,5 +33,8 @@ QProcessEnvironment childEnvironment();
     } while (false)
 
 // Runs body on the fixture machine and fails the test if any check in it failed.
-#define ON_MACHINE(root, ...) \
-    QVERIFY2(sandbox::runOn((root), __VA_ARGS__), "a check on the fixture machine failed (see above)")
+#define ON_MACHINE(root, ...)                                                                   \
+    do {                                                                                        \
+        const bool ranClean = sandbox::runOn((root), __VA_ARGS__);                              \
+        QVERIFY2(ranClean, "a check on the fixture machine failed (see above)");               \
+    } while (false)
