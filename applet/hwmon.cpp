@@ -25,20 +25,16 @@ int degreesFromText(const QString &millidegrees)
 int degreesFromFile(QByteArrayView contents)
 {
     // The kernel's own form, decimal digits with an optional minus and a
-    // newline, needs no text conversion; nine digits always fit in an int.
+    // newline, needs no text conversion while it fits in an int.
     QByteArrayView digits = contents;
     if (digits.endsWith('\n'))
         digits.chop(1);
     const bool negative = digits.startsWith('-');
     if (negative)
         digits = digits.sliced(1);
-    if (!digits.isEmpty() && digits.size() <= 9
-        && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        int value = 0;
-        for (char digit : digits)
-            value = value * 10 + (digit - '0');
-        return (negative ? -value : value) / 1000;
-    }
+    quint64 magnitude;
+    if (kernelfile::plainDecimal(digits, &magnitude) && magnitude <= (negative ? 2147483648ULL : 2147483647ULL))
+        return int((negative ? -qint64(magnitude) : qint64(magnitude)) / 1000);
     return degreesFromText(QString::fromUtf8(contents).trimmed());
 }
 
@@ -64,7 +60,7 @@ bool readTrimmed(const QString &path, QString *text)
     kernelfile::Buffer contents;
     if (!kernelfile::read({path}, &contents, kernelfile::End::ShortRead))
         return false;
-    *text = QString::fromUtf8(QByteArrayView(contents.constData(), contents.size())).trimmed();
+    *text = QString::fromUtf8(QByteArrayView(contents)).trimmed();
     return true;
 }
 

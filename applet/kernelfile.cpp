@@ -50,4 +50,18 @@ bool read(std::initializer_list<QStringView> path, Buffer *contents, End end)
     return opened;
 }
 
+bool plainDecimal(QByteArrayView digits, quint64 *value)
+{
+    if (digits.isEmpty() || digits.size() > 19)
+        return false;
+    quint64 result = 0;
+    for (char digit : digits) {
+        if (digit < '0' || digit > '9')
+            return false;
+        result = result * 10 + quint64(digit - '0');
+    }
+    *value = result;
+    return true;
+}
+
 } // namespace vesh::kernelfile

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QStringView>
 #include <QVarLengthArray>
 
@@ -28,5 +29,11 @@ enum class End {
 // contents there, as QFile::readAll does.
 // The path is given in parts, which are joined without a separator.
 bool read(std::initializer_list<QStringView> path, Buffer *contents, End end);
+
+// The value of plain decimal digits, the form in which the kernel writes
+// its readings and counters: 1 to 19 ASCII digits (which always fit in 64
+// bits) and nothing else. False for any other text, which callers hand to
+// Qt's own conversion.
+bool plainDecimal(QByteArrayView digits, quint64 *value);
 
 } // namespace vesh::kernelfile

@@ -1,6 +1,6 @@
 #include "netdev.h"
 
-#include <algorithm>
+#include "kernelfile.h"
 
 namespace vesh::netdev {
 
@@ -9,21 +9,12 @@ namespace {
 constexpr int CountersPerLine = 16;
 constexpr int TxBytesCounter = 8;
 
-bool isAsciiDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 quint64 counterValue(QByteArrayView piece)
 {
-    // The usual case, plain decimal digits, without a temporary string;
-    // 19 digits always fit in 64 bits.
-    if (piece.size() <= 19 && std::all_of(piece.begin(), piece.end(), isAsciiDigit)) {
-        quint64 value = 0;
-        for (char digit : piece)
-            value = value * 10 + quint64(digit - '0');
+    // The usual case, plain decimal digits, without a temporary string.
+    quint64 value;
+    if (kernelfile::plainDecimal(piece, &value))
         return value;
-    }
     // Anything else as Qt reads it; a piece that does not convert (letters,
     // overflow) yields 0.
     return QString::fromLatin1(piece).toULongLong(nullptr, 10);

@@ -11,7 +11,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <iterator>
 
 namespace vesh {
 
@@ -51,7 +50,7 @@ void TemperatureApplet::refresh()
         // present) is the control temperature the panel shows beside it.
         kernelfile::Buffer label;
         if (kernelfile::read({m_cpuHwmonPath, u"/temp1_label"}, &label, kernelfile::End::ShortRead)
-            && hwmon::trimmedEquals(QByteArrayView(label.constData(), label.size()), QLatin1StringView("Tctl"))) {
+            && hwmon::trimmedEquals(QByteArrayView(label), QLatin1StringView("Tctl"))) {
             m_cpuTempTctl = m_cpuTemp;
             const int tctl = readTempFromHwmon(m_cpuHwmonPath, 3);
             if (tctl > 0)
@@ -114,26 +113,17 @@ bool TemperatureApplet::gpuAsleep() const
     // itself can be read without waking it.
     kernelfile::Buffer status;
     return kernelfile::read({m_gpuHwmonPath, u"/device/power/runtime_status"}, &status, kernelfile::End::ShortRead)
-        && hwmon::isAsleep(QByteArrayView(status.constData(), status.size()));
+        && hwmon::isAsleep(QByteArrayView(status));
 }
 
 int TemperatureApplet::readTempFromHwmon(const QString &hwmonPath, int index)
 {
-    // Read as QFile (read-only, text mode) would, without its stat calls or
-    // a heap-built path: the index is written in decimal on the stack.
-    char16_t digits[12];
-    char16_t *first = std::end(digits);
-    unsigned magnitude = index < 0 ? 0u - unsigned(index) : unsigned(index);
-    do {
-        *--first = char16_t(u'0' + magnitude % 10);
-    } while (magnitude /= 10);
-    if (index < 0)
-        *--first = u'-';
+    // Read as QFile (read-only, text mode) would, without its stat calls.
     kernelfile::Buffer contents;
-    if (!kernelfile::read({hwmonPath, u"/temp", QStringView(first, std::end(digits)), u"_input"}, &contents,
+    if (!kernelfile::read({hwmonPath, u"/temp", QString::number(index), u"_input"}, &contents,
                           kernelfile::End::ShortRead))
         return 0;
-    return hwmon::degreesFromFile(QByteArrayView(contents.constData(), contents.size()));
+    return hwmon::degreesFromFile(QByteArrayView(contents));
 }
 
 void TemperatureApplet::readNetSpeed()
@@ -146,7 +136,7 @@ void TemperatureApplet::readNetSpeed()
         m_netSpeed = QStringLiteral("NET 0/s");
         return;
     }
-    netdev::Sample current = netdev::totalsFromText(QByteArrayView(contents.constData(), contents.size()));
+    netdev::Sample current = netdev::totalsFromText(QByteArrayView(contents));
     current.msecsSinceEpoch = QDateTime::currentMSecsSinceEpoch();
 
     m_netSpeed = netdev::speedText({m_lastRxBytes, m_lastTxBytes, m_lastSampleMs}, current);
