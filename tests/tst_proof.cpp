@@ -123,12 +123,6 @@ struct Result
 
 QList<Result> results;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool AddressSanitizer = true;
-#else
-constexpr bool AddressSanitizer = false;
-#endif
-
 } // namespace
 
 // Skips the case where fixture machines cannot be entered, and notes it.
@@ -378,7 +372,7 @@ private slots:
     void memcheck()
     {
         m_description = QStringLiteral("valgrind memcheck of vesh-host --machine ryzen-radeon --count 3: no leak from the plugin");
-        if (QStandardPaths::findExecutable(QStringLiteral("valgrind")).isEmpty() || AddressSanitizer) {
+        if (QStandardPaths::findExecutable(QStringLiteral("valgrind")).isEmpty() || sandbox::AddressSanitizer) {
             m_skipped = true;
             QSKIP("needs valgrind, which cannot run an AddressSanitizer build");
         }

@@ -80,9 +80,8 @@ bool runOn(const QString &root, const std::function<void()> &body)
 QProcessEnvironment childEnvironment()
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-#if defined(__SANITIZE_ADDRESS__)
-    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-#endif
+    if (AddressSanitizer)
+        environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
     return environment;
 }
 

@@ -17,6 +17,13 @@ QString unavailableReason();
 // child ran it without a failed check. Checks inside body report as usual.
 bool runOn(const QString &root, const std::function<void()> &body);
 
+// Whether this build runs under AddressSanitizer.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool AddressSanitizer = true;
+#else
+inline constexpr bool AddressSanitizer = false;
+#endif
+
 // The environment for a child process that enters a fixture machine itself
 // (vesh-host --machine): in an AddressSanitizer build, leak checking is off
 // there, since LeakSanitizer needs the real /proc at exit.
