@@ -1,15 +1,14 @@
 // Refresh cost of the applet, loaded from the built plugin as the shell
 // loads it, beside the floor: the same eight files read with plain
-// open/read/close into a stack buffer and parsed minimally.
+// open/read/close into a stack buffer and parsed minimally. It reads the
+// machine it runs on; bench/run puts it on a fixture machine.
 //
-//   vesh-refresh-bench PLUGIN MACHINE_DIR [--real-proc] [--rounds R] [--cycles K]
+//   vesh-refresh-bench PLUGIN [--rounds R] [--cycles K]
 //       times R rounds of K applet cycles and K floor cycles, interleaved,
 //       and prints the medians per cycle;
-//   vesh-refresh-bench PLUGIN MACHINE_DIR [--real-proc] --only applet|floor --cycles N
+//   vesh-refresh-bench PLUGIN --only applet|floor --cycles N
 //       runs exactly N cycles of one kind after the same set-up, for
 //       counting system calls or instructions against a run of 0 cycles.
-
-#include "machine.h"
 
 #include <vesh/orlapplet.h>
 #include <vesh/orlappletfactory.h>
@@ -81,8 +80,7 @@ double median(std::vector<double> values)
 
 [[noreturn]] void usage()
 {
-    std::fprintf(stderr, "usage: vesh-refresh-bench PLUGIN MACHINE_DIR [--real-proc] [--rounds R] [--cycles K] "
-                         "[--only applet|floor]\n");
+    std::fprintf(stderr, "usage: vesh-refresh-bench PLUGIN [--rounds R] [--cycles K] [--only applet|floor]\n");
     std::exit(2);
 }
 
@@ -92,16 +90,13 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() < 3)
+    if (args.size() < 2)
         usage();
     int rounds = 200;
     int cycles = 50;
     QString only;
-    bool realProc = false;
-    for (int i = 3; i < args.size(); ++i) {
-        if (args[i] == u"--real-proc")
-            realProc = true;
-        else if (args[i] == u"--rounds" && i + 1 < args.size())
+    for (int i = 2; i < args.size(); ++i) {
+        if (args[i] == u"--rounds" && i + 1 < args.size())
             rounds = args[++i].toInt();
         else if (args[i] == u"--cycles" && i + 1 < args.size())
             cycles = args[++i].toInt();
@@ -111,11 +106,6 @@ int main(int argc, char *argv[])
             usage();
     }
 
-    QString error;
-    if (!vesh::machine::enter(args[2], &error, realProc ? vesh::machine::Keep::RealProc : vesh::machine::Keep::Nothing)) {
-        std::fprintf(stderr, "vesh-refresh-bench: %s\n", qPrintable(error));
-        return 1;
-    }
     // A shell that filters debug output: the lines are made, then dropped.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
 

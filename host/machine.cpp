@@ -78,7 +78,7 @@ bool replace(const QString &fixtureDir, const char *target, QString *error)
 
 } // namespace
 
-bool enter(const QString &dir, QString *error, Keep keep)
+bool enter(const QString &dir, QString *error)
 {
     const QFileInfo info(dir);
     if (!info.isDir()) {
@@ -87,8 +87,8 @@ bool enter(const QString &dir, QString *error, Keep keep)
     }
     const QString root = info.absoluteFilePath();
     return privateMountNamespace(error)
-        && replace(root + QLatin1StringView("/sys"), "/sys", error)
-        && (keep == Keep::RealProc || replace(root + QLatin1StringView("/proc"), "/proc", error));
+        && replace(root + QStringLiteral("/sys"), "/sys", error)
+        && replace(root + QStringLiteral("/proc"), "/proc", error);
 }
 
 } // namespace vesh::machine

@@ -9,8 +9,6 @@ namespace vesh::machine {
 // empty folder stands in for either one the fixture lacks). Needs root or
 // unprivileged user namespaces; must run before the process starts threads.
 // Returns false with a one-line reason when it cannot be done.
-// With Keep::RealProc only /sys is replaced.
-enum class Keep { Nothing, RealProc };
-bool enter(const QString &dir, QString *error, Keep keep = Keep::Nothing);
+bool enter(const QString &dir, QString *error);
 
 } // namespace vesh::machine

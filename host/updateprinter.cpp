@@ -1,0 +1,46 @@
+#include "updateprinter.h"
+
+#include "propertyline.h"
+
+#include <vesh/orlapplet.h>
+
+#include <QCoreApplication>
+#include <QMetaMethod>
+
+#include <cstdio>
+
+namespace vesh {
+
+UpdatePrinter::UpdatePrinter(QObject *applet, bool json, bool withClassName, int count, QObject *parent)
+    : QObject(parent), m_applet(applet), m_json(json), m_withClassName(withClassName), m_remaining(count)
+{
+}
+
+void UpdatePrinter::followUpdates()
+{
+    const QMetaObject *meta = m_applet->metaObject();
+    const QMetaMethod slot = staticMetaObject.method(staticMetaObject.indexOfSlot("print()"));
+    QList<int> connected;
+    for (int i = OrlApplet::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i) {
+        const QMetaMethod signal = meta->property(i).notifySignal();
+        if (!signal.isValid() || connected.contains(signal.methodIndex()))
+            continue;
+        connected.append(signal.methodIndex());
+        connect(m_applet, signal, this, slot);
+    }
+}
+
+void UpdatePrinter::print()
+{
+    QByteArray line = propertyLine(m_applet, m_json);
+    if (m_withClassName && !m_json)
+        line.prepend(m_applet->metaObject()->className() + QByteArray(": "));
+    std::fprintf(stdout, "%s\n", line.constData());
+    std::fflush(stdout);
+    if (m_remaining > 0 && ++s_printed >= m_remaining) {
+        s_done = true;
+        QCoreApplication::quit();
+    }
+}
+
+} // namespace vesh
