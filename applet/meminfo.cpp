@@ -44,7 +44,7 @@ QString sizeText(quint64 kb)
     return QString::number(gib, 'f', 1) + u'G';
 }
 
-QString usageText(const Figures &figures)
+QString usageText(Figures figures)
 {
     if (figures.totalKb == 0)
         return QStringLiteral("MEM 0G 0%");

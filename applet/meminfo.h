@@ -22,6 +22,6 @@ Figures read(std::FILE *stream);
 QString sizeText(quint64 kb);
 
 // "MEM <used>/<total> <percent>%", or "MEM 0G 0%" without a total.
-QString usageText(const Figures &figures);
+QString usageText(Figures figures);
 
 } // namespace vesh::meminfo

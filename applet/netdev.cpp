@@ -84,10 +84,10 @@ QString rateText(double bytesPerSecond)
     constexpr double KiB = 1024.0;
     constexpr double MiB = 1048576.0;
     if (bytesPerSecond < KiB)
-        return QString::number(int(bytesPerSecond)) + QLatin1StringView("B/s");
+        return QString::number(int(bytesPerSecond)) + QStringLiteral("B/s");
     if (bytesPerSecond < MiB)
-        return QString::number(bytesPerSecond / KiB, 'f', 1) + QLatin1StringView("K/s");
-    return QString::number(bytesPerSecond / MiB, 'f', 1) + QLatin1StringView("M/s");
+        return QString::number(bytesPerSecond / KiB, 'f', 1) + QStringLiteral("K/s");
+    return QString::number(bytesPerSecond / MiB, 'f', 1) + QStringLiteral("M/s");
 }
 
 QString speedText(const Sample &previous, const Sample &current)

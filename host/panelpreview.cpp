@@ -11,15 +11,12 @@ struct PanelPreview::Private
     QQuickView view;
 };
 
-PanelPreview::~PanelPreview()
-{
-    delete d;
-}
+PanelPreview::PanelPreview() = default;
+PanelPreview::~PanelPreview() = default;
 
 bool PanelPreview::load(const QString &qmlFile, QObject *applet, bool dark, QString *error)
 {
-    delete d;
-    d = new Private;
+    d = std::make_unique<Private>();
     d->view.setResizeMode(QQuickView::SizeViewToRootObject);
     QVariantMap properties{{QStringLiteral("applet"), QVariant::fromValue(applet)}};
     if (dark)
@@ -28,7 +25,8 @@ bool PanelPreview::load(const QString &qmlFile, QObject *applet, bool dark, QStr
     d->view.setSource(QUrl::fromLocalFile(qmlFile));
     if (d->view.status() != QQuickView::Ready) {
         QStringList messages;
-        for (const QQmlError &e : d->view.errors())
+        const QList<QQmlError> errors = d->view.errors();
+        for (const QQmlError &e : errors)
             messages.append(e.toString());
         *error = QStringLiteral("%1: the scene does not load: %2").arg(qmlFile, messages.join(u"; "));
         return false;

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <memory>
+
 QT_BEGIN_NAMESPACE
 class QObject;
 QT_END_NAMESPACE
@@ -23,11 +25,13 @@ public:
     // Renders one frame and writes it as a PNG file.
     bool saveScreenshot(const QString &pngFile, QString *error);
 
+    PanelPreview();
     ~PanelPreview();
+    Q_DISABLE_COPY_MOVE(PanelPreview)
 
 private:
     struct Private;
-    Private *d = nullptr;
+    std::unique_ptr<Private> d;
 };
 
 } // namespace vesh

@@ -1,5 +1,7 @@
 // A compact horizontal panel strip bound to the temperature applet's
 // properties, as the shell's front end would draw them.
+pragma ComponentBehavior: Bound
+
 import QtQuick
 
 Rectangle {
@@ -7,14 +9,30 @@ Rectangle {
 
     required property QtObject applet
 
+    // What the strip shows of the applet, typed; the rest of the scene uses
+    // only these. The applet's class comes from a plugin loaded at run
+    // time, which the linter cannot see, so its members are unknown to it
+    // on these lines alone. The bindings follow tempsChanged.
+    // qmllint disable missing-property
+    readonly property int cpuTemp: applet.cpuTemp
+    readonly property int cpuTempTctl: applet.cpuTempTctl
+    readonly property string cpuLabel: applet.cpuLabel
+    readonly property int gpuTemp: applet.gpuTemp
+    readonly property int gpuTempJunction: applet.gpuTempJunction
+    readonly property int gpuTempMem: applet.gpuTempMem
+    readonly property string gpuLabel: applet.gpuLabel
+    readonly property string netSpeed: applet.netSpeed
+    readonly property string memUsage: applet.memUsage
+    // qmllint enable missing-property
+
     // Follows the desktop; a host may set it.
-    property bool dark: Qt.styleHints.colorScheme === Qt.Dark
+    property bool dark: Application.styleHints.colorScheme === Qt.Dark
     readonly property color ink: dark ? "#e6e6e6" : "#1d1f21"
     readonly property color faint: dark ? "#9a9fa6" : "#5c6370"
     readonly property color warm: dark ? "#ffb86c" : "#b35900"
     readonly property color hot: dark ? "#ff6e6e" : "#c0262d"
 
-    function heat(degrees) {
+    function heat(degrees: int): color {
         return degrees >= 85 ? hot : degrees >= 70 ? warm : ink
     }
 
@@ -45,14 +63,14 @@ Rectangle {
             height: parent.height
             Caption { text: "CPU" }
             Figure {
-                text: panel.applet.cpuLabel === "" ? "n/a" : panel.applet.cpuTemp + "°"
-                color: panel.heat(panel.applet.cpuTemp)
+                text: panel.cpuLabel === "" ? "n/a" : panel.cpuTemp + "°"
+                color: panel.heat(panel.cpuTemp)
             }
             Caption {
-                visible: panel.applet.cpuTempTctl > 0
-                text: "Tctl " + panel.applet.cpuTempTctl + "°"
+                visible: panel.cpuTempTctl > 0
+                text: "Tctl " + panel.cpuTempTctl + "°"
             }
-            Caption { text: panel.applet.cpuLabel }
+            Caption { text: panel.cpuLabel }
         }
 
         Row {
@@ -60,28 +78,28 @@ Rectangle {
             height: parent.height
             Caption { text: "GPU" }
             Figure {
-                text: panel.applet.gpuLabel === "" ? "n/a" : panel.applet.gpuTemp + "°"
-                color: panel.heat(panel.applet.gpuTemp)
+                text: panel.gpuLabel === "" ? "n/a" : panel.gpuTemp + "°"
+                color: panel.heat(panel.gpuTemp)
             }
             // Not every card reports these (nouveau has temp1 only).
             Caption {
-                visible: panel.applet.gpuTempJunction > 0
-                text: "junction " + panel.applet.gpuTempJunction + "°"
+                visible: panel.gpuTempJunction > 0
+                text: "junction " + panel.gpuTempJunction + "°"
             }
             Caption {
-                visible: panel.applet.gpuTempMem > 0
-                text: "mem " + panel.applet.gpuTempMem + "°"
+                visible: panel.gpuTempMem > 0
+                text: "mem " + panel.gpuTempMem + "°"
             }
-            Caption { text: panel.applet.gpuLabel }
+            Caption { text: panel.gpuLabel }
         }
 
         Figure {
-            text: panel.applet.netSpeed
+            text: panel.netSpeed
             font.bold: false
         }
 
         Figure {
-            text: panel.applet.memUsage
+            text: panel.memUsage
             font.bold: false
         }
     }

@@ -12,7 +12,10 @@ namespace vesh {
 class BRENN_SHELL_EXPORT OrlObject
 {
 public:
+    OrlObject() = default;
     virtual ~OrlObject();
+    // Shell objects have identity; a copy would slice.
+    Q_DISABLE_COPY_MOVE(OrlObject)
 };
 
 // Base of every panel applet. The shell creates an applet through its
