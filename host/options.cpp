@@ -13,7 +13,7 @@ QStringList defaultPluginPaths()
 {
     // From the build tree, the plugins built beside this runner; once
     // installed, the folder where the shell looks for applets.
-    const QString built = QStringLiteral(VESH_PLUGIN_BUILD_DIR);
+    const QString built = QCoreApplication::applicationDirPath() + QStringLiteral("/" VESH_PLUGINS_FROM_RUNNER);
     if (QFileInfo(built).isDir())
         return {built};
     return {QLibraryInfo::path(QLibraryInfo::PluginsPath) + QLatin1StringView("/vesh/applets")};
