@@ -3,20 +3,21 @@
 // properties on every update.
 
 #include "application.h"
-#include "appletloader.h"
+#include "appletsession.h"
+#include "capture.h"
 #include "machine.h"
 #include "options.h"
 #include "quitonsignal.h"
 #include "updateprinter.h"
 
 #include <vesh/orlapplet.h>
-#include <vesh/orlappletfactory.h>
 
+#include <QFile>
 #include <QFileInfo>
-#include <QPluginLoader>
 
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 #ifdef VESH_HOST_QML
 #include "panelpreview.h"
@@ -43,36 +44,39 @@ int main(int argc, char *argv[])
     if (!options.machine.isEmpty() && !vesh::machine::enter(options.machine, &error))
         fail(error);
 
-    const QList<vesh::LoadedPlugin> plugins = vesh::loadAppletPlugins(options.plugins, &error);
-    if (plugins.isEmpty())
-        fail(error);
+    if (!options.capture.isEmpty()) {
+        if (!vesh::captureMachine(options.capture, options.plugins, &error))
+            fail(error);
+        return 0;
+    }
 
+    vesh::AppletSession session;
+    if (!session.create(options.plugins, &error))
+        fail(error);
     vesh::quitOnTerminationSignals();
 
-    auto panel = std::make_unique<QObject>();
-    QList<std::pair<vesh::OrlApplet *, vesh::UpdatePrinter *>> applets;
-    for (const vesh::LoadedPlugin &plugin : plugins) {
-        vesh::OrlApplet *applet = plugin.factory->create(panel.get());
-        if (!applet)
-            fail(QStringLiteral("%1: the factory made no applet").arg(plugin.loader->fileName()));
-        auto *printer = new vesh::UpdatePrinter(applet, options.json, plugins.size() > 1, options.count, panel.get());
+    // Each line goes out as it is made, whatever standard output is.
+    QFile out;
+    if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered))
+        fail(QStringLiteral("cannot write to standard output"));
+    const QList<vesh::OrlApplet *> &applets = session.applets();
+    QList<vesh::UpdatePrinter *> printers;
+    for (vesh::OrlApplet *applet : applets) {
+        auto *printer = new vesh::UpdatePrinter(applet, &out, options.json, applets.size() > 1, options.count,
+                                                session.panel());
         if (!options.once)
             printer->followUpdates();
-        applets.append({applet, printer});
+        printers.append(printer);
     }
+    if (!session.init(&error))
+        fail(error);
 
-    for (const auto &[applet, printer] : std::as_const(applets)) {
-        if (!applet->init())
-            fail(QStringLiteral("%1: init() failed").arg(QLatin1StringView(applet->metaObject()->className())));
-    }
-
-    int status = 0;
 #ifdef VESH_HOST_QML
     vesh::PanelPreview preview;
     if (!options.qml.isEmpty()) {
         if (applets.size() != 1)
             fail(QStringLiteral("--qml shows one applet; %1 were loaded").arg(applets.size()));
-        if (!preview.load(QFileInfo(options.qml).absoluteFilePath(), applets.first().first, options.dark, &error))
+        if (!preview.load(QFileInfo(options.qml).absoluteFilePath(), applets.first(), options.dark, &error))
             fail(error);
         if (!options.screenshot.isEmpty()) {
             if (!preview.saveScreenshot(options.screenshot, &error))
@@ -84,15 +88,9 @@ int main(int argc, char *argv[])
     }
 #endif
     if (options.once) {
-        for (const auto &[applet, printer] : std::as_const(applets))
+        for (vesh::UpdatePrinter *printer : std::as_const(printers))
             printer->print();
-    } else if (!vesh::UpdatePrinter::done()) {
-        status = app->exec();
+        return 0;
     }
-
-    // Applets go before the code that made them.
-    panel.reset();
-    for (const vesh::LoadedPlugin &plugin : plugins)
-        plugin.loader->unload();
-    return status;
+    return vesh::UpdatePrinter::done() ? 0 : app->exec();
 }

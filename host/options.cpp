@@ -36,7 +36,12 @@ bool parseOptions(const QCoreApplication &app, Options *options, QString *error)
                                      QStringLiteral("Run on the fixture machine in <dir> (its sys/ and proc/ "
                                                     "replace /sys and /proc; needs root or user namespaces)."),
                                      QStringLiteral("dir"));
-    parser.addOptions({once, count, json, machine});
+    const QCommandLineOption capture(QStringLiteral("capture"),
+                                     QStringLiteral("Write what the applet reads of this machine (or of --machine) "
+                                                    "into the new folder <dir>, laid out as a fixture machine, with "
+                                                    "the applet's readings in expected.json."),
+                                     QStringLiteral("dir"));
+    parser.addOptions({once, count, json, machine, capture});
 #ifdef VESH_HOST_QML
     const QCommandLineOption qml(QStringLiteral("qml"),
                                  QStringLiteral("Show the applet through the QML scene in <file>, whose root has "
@@ -57,6 +62,13 @@ bool parseOptions(const QCoreApplication &app, Options *options, QString *error)
     options->once = parser.isSet(once);
     options->json = parser.isSet(json);
     options->machine = parser.value(machine);
+    if (parser.isSet(capture)) {
+        if (parser.isSet(once) || parser.isSet(count) || parser.isSet(json)) {
+            *error = QStringLiteral("--capture goes with --machine and plugin paths only");
+            return false;
+        }
+        options->capture = QFileInfo(parser.value(capture)).absoluteFilePath();
+    }
     if (parser.isSet(count)) {
         bool ok = false;
         options->count = parser.value(count).toInt(&ok);
@@ -71,6 +83,10 @@ bool parseOptions(const QCoreApplication &app, Options *options, QString *error)
     options->dark = parser.isSet(dark);
     if (options->qml.isEmpty() && (parser.isSet(screenshot) || options->dark)) {
         *error = QStringLiteral("--screenshot and --dark go with --qml");
+        return false;
+    }
+    if (!options->qml.isEmpty() && !options->capture.isEmpty()) {
+        *error = QStringLiteral("--capture goes with --machine and plugin paths only");
         return false;
     }
 #endif

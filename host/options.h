@@ -16,6 +16,7 @@ struct Options
     int count = 0; // updates to print before exit; 0 runs until a signal
     bool json = false;
     QString machine;
+    QString capture; // absolute
     QString qml;
     QString screenshot;
     bool dark = false;

@@ -5,14 +5,14 @@
 #include <vesh/orlapplet.h>
 
 #include <QCoreApplication>
+#include <QIODevice>
 #include <QMetaMethod>
-
-#include <cstdio>
 
 namespace vesh {
 
-UpdatePrinter::UpdatePrinter(QObject *applet, bool json, bool withClassName, int count, QObject *parent)
-    : QObject(parent), m_applet(applet), m_json(json), m_withClassName(withClassName), m_remaining(count)
+UpdatePrinter::UpdatePrinter(QObject *applet, QIODevice *out, bool json, bool withClassName, int count,
+                             QObject *parent)
+    : QObject(parent), m_applet(applet), m_out(out), m_json(json), m_withClassName(withClassName), m_remaining(count)
 {
 }
 
@@ -35,8 +35,7 @@ void UpdatePrinter::print()
     QByteArray line = propertyLine(m_applet, m_json);
     if (m_withClassName && !m_json)
         line.prepend(m_applet->metaObject()->className() + QByteArray(": "));
-    std::fprintf(stdout, "%s\n", line.constData());
-    std::fflush(stdout);
+    m_out->write(line + '\n');
     if (m_remaining > 0 && ++s_printed >= m_remaining) {
         s_done = true;
         QCoreApplication::quit();

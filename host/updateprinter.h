@@ -2,16 +2,20 @@
 
 #include <QObject>
 
+QT_BEGIN_NAMESPACE
+class QIODevice;
+QT_END_NAMESPACE
+
 namespace vesh {
 
-// Prints an applet's properties, one line per update, and ends the run
-// after the requested number of updates (counted over all printers).
+// Writes an applet's properties to out, one line per update, and ends the
+// run after the requested number of updates (counted over all printers).
 class UpdatePrinter : public QObject
 {
     Q_OBJECT
 
 public:
-    UpdatePrinter(QObject *applet, bool json, bool withClassName, int count, QObject *parent);
+    UpdatePrinter(QObject *applet, QIODevice *out, bool json, bool withClassName, int count, QObject *parent);
 
     // Prints on every distinct NOTIFY signal of the applet's own properties.
     void followUpdates();
@@ -24,6 +28,7 @@ public slots:
 
 private:
     QObject *m_applet;
+    QIODevice *m_out;
     bool m_json;
     bool m_withClassName;
     int m_remaining;

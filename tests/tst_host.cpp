@@ -1,9 +1,12 @@
 #include "support/elfsection.h"
+#include "support/fixturetree.h"
 #include "support/sandbox.h"
 
 #include <QtEndian>
 
+#include <QDirIterator>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -53,6 +56,27 @@ QString pluginForNewerQt(const QTemporaryDir &dir)
     file.seek(qint64(note.fileOffset) + 24 + 2);
     file.write(QByteArray(1, char(QT_VERSION_MINOR + 1)));
     return copy;
+}
+
+// Every entry under root: "dir", "link <target>" or "file <bytes>".
+QMap<QString, QByteArray> tree(const QString &root)
+{
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry = it.nextFileInfo();
+        const QString path = QDir(root).relativeFilePath(entry.filePath());
+        if (entry.isSymLink()) {
+            entries.insert(path, "link " + QFile::encodeName(entry.readSymLink()));
+        } else if (entry.isDir()) {
+            entries.insert(path, "dir");
+        } else {
+            QFile file(entry.filePath());
+            entries.insert(path, file.open(QIODevice::ReadOnly) ? "file " + file.readAll() : QByteArray("unreadable"));
+        }
+    }
+    return entries;
 }
 
 const QStringList PropertyNames = {"cpuTemp",  "gpuTemp",  "cpuTempTctl", "gpuTempJunction", "gpuTempMem",
@@ -139,6 +163,8 @@ private slots:
         QTest::newRow("count not a number") << QStringList{"--count", "x"} << "--count takes a whole number";
         QTest::newRow("missing machine") << QStringList{"--machine", "/nonexistent"}
                                          << "/nonexistent: no such machine folder";
+        QTest::newRow("capture where nothing can be written")
+            << QStringList{"--capture", "/proc/vesh-capture"} << "/proc/vesh-capture: cannot write beside it";
     }
 
     void errors()
@@ -193,6 +219,91 @@ private slots:
                                     QStringLiteral("--screenshot"), dir.filePath(QStringLiteral("x.png")), Plugin});
         QCOMPARE(broken.exitCode, 1);
         QVERIFY2(broken.err.contains("vesh-host: /nonexistent/panel.qml: the scene does not load"), broken.err.constData());
+    }
+
+    // A capture of each fixture machine shows the applet what the machine
+    // shows it, holds the machine's files byte for byte, and is never
+    // written over.
+    void captureRoundTrip_data()
+    {
+        QTest::addColumn<QString>("machine");
+        const QDir machines(QStringLiteral(VESH_FIXTURES "/machines"));
+        for (const QString &name : machines.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            QTest::newRow(qPrintable(name)) << machines.filePath(name);
+    }
+
+    void captureRoundTrip()
+    {
+        QFETCH(QString, machine);
+        SANDBOX_REQUIRED();
+        QTemporaryDir scratch;
+        const QString capture = scratch.filePath(QStringLiteral("capture"));
+        const Run made = runHost({QStringLiteral("--machine"), machine, QStringLiteral("--capture"), capture, Plugin});
+        QVERIFY2(made.exitCode == 0, made.err.constData());
+        QVERIFY2(made.out.contains("Show it with: vesh-host --machine " + capture.toUtf8()), made.out.constData());
+
+        const QStringList once{QStringLiteral("--json"), QStringLiteral("--count"), QStringLiteral("1"), Plugin};
+        const Run original = runHost(QStringList{QStringLiteral("--machine"), machine} + once);
+        const Run copy = runHost(QStringList{QStringLiteral("--machine"), capture} + once);
+        QCOMPARE(original.exitCode, 0);
+        QCOMPARE(copy.out, original.out);
+
+        // What the applet read of the capture is the machine's own reading.
+        const auto updates = [](const QString &root) {
+            QFile file(root + QStringLiteral("/expected.json"));
+            return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll())["updates"].toArray()
+                                                  : QJsonArray();
+        };
+        QVERIFY(!updates(capture).isEmpty());
+        QCOMPARE(updates(capture), updates(machine));
+
+        const QMap<QString, QByteArray> before = tree(capture);
+        for (auto file = before.cbegin(); file != before.cend(); ++file) {
+            if (file.key() == u"expected.json" || !file.value().startsWith("file "))
+                continue;
+            QFile source(machine + u'/' + file.key());
+            QVERIFY2(source.open(QIODevice::ReadOnly), qPrintable(file.key()));
+            QCOMPARE(file.value(), "file " + source.readAll());
+        }
+        const Run again = runHost({QStringLiteral("--machine"), machine, QStringLiteral("--capture"), capture, Plugin});
+        QCOMPARE(again.exitCode, 1);
+        QVERIFY2(again.err.contains("already exists and is not an empty folder"), again.err.constData());
+        QCOMPARE(tree(capture), before);
+        QCOMPARE(QDir(scratch.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("capture")});
+    }
+
+    // A link of the machine that would lead the capture out of its folder
+    // is left out, with a note.
+    void captureStaysInItsFolder_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("up past /sys") << "../../../../escape";
+        QTest::newRow("absolute, outside /sys") << "/tmp/escape";
+        // hwmon0's device link, once made in the capture, leads up to its
+        // parent device, so the path as written and the path followed differ.
+        QTest::newRow("through a link already made")
+            << "../../devices/platform/sensor.hwmon0/hwmon/hwmon0/device/../../../../../escape";
+    }
+
+    void captureStaysInItsFolder()
+    {
+        QFETCH(QString, target);
+        SANDBOX_REQUIRED();
+        FixtureTree machine;
+        machine.addHwmon(QStringLiteral("hwmon0"), "k10temp\n", {{QStringLiteral("temp1_input"), "48250\n"}});
+        machine.write(FixtureTree::parentDevice(QStringLiteral("hwmon0")) + QStringLiteral("/power/runtime_status"),
+                      "active\n");
+        machine.link(QStringLiteral("sys/class/hwmon/hwmon1"), target);
+        QTemporaryDir scratch;
+        const QString capture = scratch.filePath(QStringLiteral("capture"));
+        const Run run = runHost({QStringLiteral("--machine"), machine.root(), QStringLiteral("--capture"), capture, Plugin});
+        QVERIFY2(run.exitCode == 0, run.err.constData());
+        QVERIFY2(run.out.contains("Left out: /sys/class/hwmon/hwmon1: a link that leads out of /sys"), run.out.constData());
+        QCOMPARE(QDir(scratch.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("capture")});
+        QVERIFY(!QFileInfo::exists(capture + QStringLiteral("/sys/class/hwmon/hwmon1")));
+        QVERIFY(QFileInfo::exists(capture + QStringLiteral("/sys/class/hwmon/hwmon0/temp1_input")));
     }
 
     void terminationSignalsEndCleanly_data()

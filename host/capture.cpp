@@ -1,0 +1,314 @@
+#include "capture.h"
+
+#include "appletsession.h"
+#include "machine.h"
+#include "quitonsignal.h"
+#include "updateprinter.h"
+
+#include <vesh/orlapplet.h>
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vesh {
+
+namespace {
+
+constexpr QLatin1StringView HwmonClass("/sys/class/hwmon");
+
+struct Counts
+{
+    int devices = 0;
+    int asleep = 0;
+    int files = 0;
+    QStringList notes; // what was left out, and why
+};
+
+// Copies one file byte for byte; false (with a note) when it cannot be read.
+bool copyFile(const QString &from, const QString &to, Counts *counts, QString *error)
+{
+    QFile source(from);
+    // Unbuffered: a sysfs attribute is read in one go, as the applet reads it.
+    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        counts->notes.append(QStringLiteral("%1: %2").arg(from, source.errorString()));
+        return false;
+    }
+    const QByteArray bytes = source.readAll();
+    if (source.error() != QFileDevice::NoError) {
+        counts->notes.append(QStringLiteral("%1: %2").arg(from, source.errorString()));
+        return false;
+    }
+    QFile target(to);
+    if (!QDir().mkpath(QFileInfo(to).path()) || !target.open(QIODevice::WriteOnly | QIODevice::NewOnly)
+        || target.write(bytes) != bytes.size() || !target.flush()) {
+        *error = QStringLiteral("%1: %2").arg(to, target.errorString());
+        return false;
+    }
+    ++counts->files;
+    return true;
+}
+
+// Where a link in the folder from (relative to the capture's sys/) with the
+// given target leads, relative to sys/. Empty when it leads out of sys/ or
+// through a link already made there, where the path as written and the
+// path the kernel follows part ways.
+QString resolveInSys(const QString &sys, const QString &from, const QString &target)
+{
+    QStringList path;
+    QStringView rest = target;
+    if (target.startsWith(u'/')) {
+        if (!target.startsWith(QStringLiteral("/sys/")))
+            return {};
+        rest = rest.sliced(5);
+    } else {
+        path = from.split(u'/', Qt::SkipEmptyParts);
+    }
+    for (const QStringView part : rest.split(u'/', Qt::SkipEmptyParts)) {
+        if (part == u".")
+            continue;
+        if (part == u"..") {
+            if (path.isEmpty())
+                return {};
+            path.removeLast();
+            continue;
+        }
+        path.append(part.toString());
+        if (QFileInfo(sys + u'/' + path.join(u'/')).isSymLink())
+            return {};
+    }
+    return path.join(u'/');
+}
+
+// Makes the link at place (relative to sys/) with the machine's target, and
+// the folder it leads to; returns that folder relative to sys/, or empty
+// with a note when the target leads out of sys/.
+QString copyLink(const QString &sys, const QString &place, const QString &target, Counts *counts, QString *error)
+{
+    const QString folder = resolveInSys(sys, QFileInfo(place).path(), target);
+    if (folder.isEmpty()) {
+        counts->notes.append(QStringLiteral("/sys/%1: a link that leads out of /sys (%2), left out").arg(place, target));
+        return {};
+    }
+    const QString link = sys + u'/' + place;
+    if (!QDir().mkpath(sys + u'/' + folder) || !QDir().mkpath(QFileInfo(link).path())
+        || ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) != 0) {
+        *error = QStringLiteral("%1: cannot make the link").arg(link);
+        return {};
+    }
+    return folder;
+}
+
+bool asleep(const QByteArray &status)
+{
+    const QByteArray word = status.trimmed();
+    return word == "suspended" || word == "suspending";
+}
+
+// One entry of /sys/class/hwmon: kept as a link into its device folder, or
+// as a plain folder.
+bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, Counts *counts, QString *error)
+{
+    const QString place = QStringLiteral("class/hwmon/") + entry.fileName();
+    QString folder = place;
+    if (entry.isSymLink()) {
+        folder = copyLink(sys, place, entry.readSymLink(), counts, error);
+        if (folder.isEmpty())
+            return error->isEmpty();
+    } else if (entry.isDir()) {
+        if (!QDir().mkpath(sys + u'/' + folder)) {
+            *error = QStringLiteral("%1/%2: cannot make the folder").arg(sys, folder);
+            return false;
+        }
+    } else {
+        counts->notes.append(QStringLiteral("%1: neither a link nor a folder, left out").arg(entry.filePath()));
+        return true;
+    }
+    ++counts->devices;
+
+    const QString device = entry.filePath();
+    if (!copyFile(device + QStringLiteral("/name"), sys + u'/' + folder + QStringLiteral("/name"), counts, error)
+        && !error->isEmpty())
+        return false;
+
+    // The device's power state, read through its device link, which is
+    // kept as what it is; nothing beyond it is followed.
+    const QFileInfo deviceLink(device + QStringLiteral("/device"));
+    const QString status = device + QStringLiteral("/device/power/runtime_status");
+    QByteArray statusBytes;
+    if (QFileInfo::exists(status)) {
+        QString deviceFolder = folder + QStringLiteral("/device");
+        if (deviceLink.isSymLink()) {
+            deviceFolder = copyLink(sys, deviceFolder, deviceLink.readSymLink(), counts, error);
+            if (deviceFolder.isEmpty() && !error->isEmpty())
+                return false;
+        }
+        if (!deviceFolder.isEmpty()) {
+            const QString to = sys + u'/' + deviceFolder + QStringLiteral("/power/runtime_status");
+            if (copyFile(status, to, counts, error)) {
+                QFile copy(to);
+                if (copy.open(QIODevice::ReadOnly))
+                    statusBytes = copy.readAll();
+            } else if (!error->isEmpty()) {
+                return false;
+            }
+        }
+    }
+    // A sleeping device would wake up to be read.
+    if (asleep(statusBytes)) {
+        ++counts->asleep;
+        return true;
+    }
+
+    const QFileInfoList temps = QDir(device).entryInfoList({QStringLiteral("temp*_input"), QStringLiteral("temp*_label")},
+                                                           QDir::Files | QDir::NoSymLinks, QDir::Name);
+    for (const QFileInfo &temp : temps) {
+        if (!copyFile(temp.filePath(), sys + u'/' + folder + u'/' + temp.fileName(), counts, error)
+            && !error->isEmpty())
+            return false;
+    }
+    return true;
+}
+
+bool copyMachine(const QString &root, Counts *counts, bool *hwmonFound, QString *error)
+{
+    const QString sys = root + QStringLiteral("/sys");
+    *hwmonFound = QFileInfo(QString(HwmonClass)).isDir();
+    if (*hwmonFound) {
+        if (!QDir().mkpath(sys + QStringLiteral("/class/hwmon"))) {
+            *error = QStringLiteral("%1/class/hwmon: cannot make the folder").arg(sys);
+            return false;
+        }
+        const QFileInfoList entries =
+            QDir(QString(HwmonClass)).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QFileInfo &entry : entries) {
+            if (!copyHwmonEntry(sys, entry, counts, error))
+                return false;
+        }
+    }
+    for (const char *file : {"/proc/net/dev", "/proc/meminfo"}) {
+        const QString from = QLatin1StringView(file);
+        if (!copyFile(from, root + from, counts, error) && !error->isEmpty())
+            return false;
+    }
+    return true;
+}
+
+// Runs the applet on the capture, as --machine shows it, and writes its
+// readings after init and after the next update into expected.json.
+bool recordReadings(const QString &root, const QStringList &pluginPaths, QString *error)
+{
+    AppletSession session;
+    if (!session.create(pluginPaths, error))
+        return false;
+    if (session.applets().size() != 1) {
+        *error = QStringLiteral("--capture records one applet; %1 were loaded").arg(session.applets().size());
+        return false;
+    }
+    QBuffer lines;
+    lines.open(QIODevice::WriteOnly);
+    auto *printer = new UpdatePrinter(session.applets().first(), &lines, true, false, 2, session.panel());
+    printer->followUpdates();
+    quitOnTerminationSignals();
+    if (!session.init(error))
+        return false;
+    if (!UpdatePrinter::done())
+        QCoreApplication::exec();
+    if (!UpdatePrinter::done()) {
+        *error = QStringLiteral("interrupted before the applet's second update");
+        return false;
+    }
+
+    QJsonArray updates;
+    const QByteArrayList printed = lines.data().split('\n');
+    for (const QByteArray &line : printed) {
+        if (!line.isEmpty())
+            updates.append(QJsonDocument::fromJson(line).object().value(u"properties"));
+    }
+    const QJsonObject expected{
+        {QStringLiteral("description"), QStringLiteral("Captured with vesh-host --capture")},
+        {QStringLiteral("updates"), updates},
+    };
+    QFile file(root + QStringLiteral("/expected.json"));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)
+        || file.write(QJsonDocument(expected).toJson(QJsonDocument::Indented)) < 0 || !file.flush()) {
+        *error = QStringLiteral("%1: %2").arg(file.fileName(), file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool captureMachine(const QString &dir, const QStringList &pluginPaths, QString *error)
+{
+    const QFileInfo target(dir);
+    if (target.exists() && !(target.isDir() && QDir(dir).isEmpty(QDir::AllEntries | QDir::System | QDir::Hidden
+                                                                     | QDir::NoDotAndDotDot))) {
+        *error = QStringLiteral("%1: already exists and is not an empty folder; capture into a new one").arg(dir);
+        return false;
+    }
+    if (!QDir().mkpath(target.path())) {
+        *error = QStringLiteral("%1: cannot make the folder").arg(target.path());
+        return false;
+    }
+    // Made beside dir and renamed at the end: never half a capture.
+    QTemporaryDir scratch(target.path() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".capture-XXXXXX"));
+    if (!scratch.isValid()) {
+        *error = QStringLiteral("%1: cannot write beside it: %2").arg(dir, scratch.errorString());
+        return false;
+    }
+    const QString root = scratch.path();
+    // As mkdir would make it, not private as a temporary folder is.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(QFile::encodeName(root).constData(), 0777 & ~mask);
+
+    Counts counts;
+    bool hwmonFound = false;
+    error->clear();
+    if (!copyMachine(root, &counts, &hwmonFound, error))
+        return false;
+
+    // Where no mount namespace can be had, the capture is still worth having.
+    QString notEntered;
+    const bool entered = machine::enter(root, &notEntered);
+    if (entered && !recordReadings(root, pluginPaths, error))
+        return false;
+
+    // An empty folder in dir's place is replaced; anything else stops us.
+    if (::rename(QFile::encodeName(root).constData(), QFile::encodeName(dir).constData()) != 0) {
+        *error = QStringLiteral("%1: cannot put the capture in place: %2")
+                     .arg(dir, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    scratch.setAutoRemove(false);
+
+    std::printf("Captured %d hwmon device%s (%d asleep, left unread) and %d file%s into %s\n", counts.devices,
+                counts.devices == 1 ? "" : "s", counts.asleep, counts.files, counts.files == 1 ? "" : "s",
+                qPrintable(dir));
+    if (!hwmonFound)
+        std::printf("This machine has no /sys/class/hwmon: the capture holds the proc files only.\n");
+    for (const QString &note : std::as_const(counts.notes))
+        std::printf("Left out: %s\n", qPrintable(note));
+    if (entered)
+        std::printf("The applet's readings of it are in expected.json.\n");
+    else
+        std::printf("No expected.json: %s\n", qPrintable(notEntered));
+    std::printf("Show it with: vesh-host --machine %s\n", qPrintable(dir));
+    return true;
+}
+
+} // namespace vesh
