@@ -76,7 +76,8 @@ QString resolveInSys(const QString &sys, const QString &from, const QString &tar
     } else {
         path = from.split(u'/', Qt::SkipEmptyParts);
     }
-    for (const QStringView part : rest.split(u'/', Qt::SkipEmptyParts)) {
+    const QList<QStringView> parts = rest.split(u'/', Qt::SkipEmptyParts);
+    for (const QStringView part : parts) {
         if (part == u".")
             continue;
         if (part == u"..") {
