@@ -297,9 +297,10 @@ bool captureMachine(const QString &dir, const QStringList &pluginPaths, QString 
     }
     scratch.setAutoRemove(false);
 
-    std::printf("Captured %d hwmon device%s (%d asleep, left unread) and %d file%s into %s\n", counts.devices,
-                counts.devices == 1 ? "" : "s", counts.asleep, counts.files, counts.files == 1 ? "" : "s",
-                qPrintable(dir));
+    const QString asleepNote =
+        counts.asleep > 0 ? QStringLiteral(" (%1 asleep: only name and power state read)").arg(counts.asleep) : QString();
+    std::printf("Captured %d hwmon device%s%s and %d file%s into %s\n", counts.devices, counts.devices == 1 ? "" : "s",
+                qPrintable(asleepNote), counts.files, counts.files == 1 ? "" : "s", qPrintable(dir));
     if (!hwmonFound)
         std::printf("This machine has no /sys/class/hwmon: the capture holds the proc files only.\n");
     for (const QString &note : std::as_const(counts.notes))
