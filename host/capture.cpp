@@ -37,19 +37,18 @@ struct Counts
     QStringList notes; // what was left out, and why
 };
 
-// Copies one file byte for byte; false (with a note) when it cannot be read.
-bool copyFile(const QString &from, const QString &to, Counts *counts, QString *error)
+// Copies one file byte for byte, and hands its bytes to copied if given. A
+// file that cannot be read is left out with a note; false only when the
+// capture cannot be written.
+bool copyFile(const QString &from, const QString &to, Counts *counts, QString *error, QByteArray *copied = nullptr)
 {
     QFile source(from);
     // Unbuffered: a sysfs attribute is read in one go, as the applet reads it.
-    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        counts->notes.append(QStringLiteral("%1: %2").arg(from, source.errorString()));
-        return false;
-    }
-    const QByteArray bytes = source.readAll();
+    const bool opened = source.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    const QByteArray bytes = opened ? source.readAll() : QByteArray();
     if (source.error() != QFileDevice::NoError) {
         counts->notes.append(QStringLiteral("%1: %2").arg(from, source.errorString()));
-        return false;
+        return true;
     }
     QFile target(to);
     if (!QDir().mkpath(QFileInfo(to).path()) || !target.open(QIODevice::WriteOnly | QIODevice::NewOnly)
@@ -58,6 +57,8 @@ bool copyFile(const QString &from, const QString &to, Counts *counts, QString *e
         return false;
     }
     ++counts->files;
+    if (copied)
+        *copied = bytes;
     return true;
 }
 
@@ -94,22 +95,24 @@ QString resolveInSys(const QString &sys, const QString &from, const QString &tar
 }
 
 // Makes the link at place (relative to sys/) with the machine's target, and
-// the folder it leads to; returns that folder relative to sys/, or empty
-// with a note when the target leads out of sys/.
-QString copyLink(const QString &sys, const QString &place, const QString &target, Counts *counts, QString *error)
+// the folder it leads to, which goes into folder (relative to sys/). A
+// target that leads out of sys/ is left out with a note, and folder is
+// empty; false only when the capture cannot be written.
+bool copyLink(const QString &sys, const QString &place, const QString &target, Counts *counts, QString *error,
+              QString *folder)
 {
-    const QString folder = resolveInSys(sys, QFileInfo(place).path(), target);
-    if (folder.isEmpty()) {
+    *folder = resolveInSys(sys, QFileInfo(place).path(), target);
+    if (folder->isEmpty()) {
         counts->notes.append(QStringLiteral("/sys/%1: a link that leads out of /sys (%2), left out").arg(place, target));
-        return {};
+        return true;
     }
     const QString link = sys + u'/' + place;
-    if (!QDir().mkpath(sys + u'/' + folder) || !QDir().mkpath(QFileInfo(link).path())
+    if (!QDir().mkpath(sys + u'/' + *folder) || !QDir().mkpath(QFileInfo(link).path())
         || ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) != 0) {
         *error = QStringLiteral("%1: cannot make the link").arg(link);
-        return {};
+        return false;
     }
-    return folder;
+    return true;
 }
 
 bool asleep(const QByteArray &status)
@@ -125,9 +128,10 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, Counts *counts, 
     const QString place = QStringLiteral("class/hwmon/") + entry.fileName();
     QString folder = place;
     if (entry.isSymLink()) {
-        folder = copyLink(sys, place, entry.readSymLink(), counts, error);
+        if (!copyLink(sys, place, entry.readSymLink(), counts, error, &folder))
+            return false;
         if (folder.isEmpty())
-            return error->isEmpty();
+            return true;
     } else if (entry.isDir()) {
         if (!QDir().mkpath(sys + u'/' + folder)) {
             *error = QStringLiteral("%1/%2: cannot make the folder").arg(sys, folder);
@@ -140,32 +144,24 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, Counts *counts, 
     ++counts->devices;
 
     const QString device = entry.filePath();
-    if (!copyFile(device + QStringLiteral("/name"), sys + u'/' + folder + QStringLiteral("/name"), counts, error)
-        && !error->isEmpty())
+    if (!copyFile(device + QStringLiteral("/name"), sys + u'/' + folder + QStringLiteral("/name"), counts, error))
         return false;
 
     // The device's power state, read through its device link, which is
     // kept as what it is; nothing beyond it is followed.
-    const QFileInfo deviceLink(device + QStringLiteral("/device"));
     const QString status = device + QStringLiteral("/device/power/runtime_status");
     QByteArray statusBytes;
     if (QFileInfo::exists(status)) {
-        QString deviceFolder = folder + QStringLiteral("/device");
-        if (deviceLink.isSymLink()) {
-            deviceFolder = copyLink(sys, deviceFolder, deviceLink.readSymLink(), counts, error);
-            if (deviceFolder.isEmpty() && !error->isEmpty())
-                return false;
-        }
-        if (!deviceFolder.isEmpty()) {
-            const QString to = sys + u'/' + deviceFolder + QStringLiteral("/power/runtime_status");
-            if (copyFile(status, to, counts, error)) {
-                QFile copy(to);
-                if (copy.open(QIODevice::ReadOnly))
-                    statusBytes = copy.readAll();
-            } else if (!error->isEmpty()) {
-                return false;
-            }
-        }
+        const QString devicePlace = folder + QStringLiteral("/device");
+        const QFileInfo deviceLink(device + QStringLiteral("/device"));
+        QString deviceFolder = devicePlace;
+        if (deviceLink.isSymLink()
+            && !copyLink(sys, devicePlace, deviceLink.readSymLink(), counts, error, &deviceFolder))
+            return false;
+        if (!deviceFolder.isEmpty()
+            && !copyFile(status, sys + u'/' + deviceFolder + QStringLiteral("/power/runtime_status"), counts, error,
+                         &statusBytes))
+            return false;
     }
     // A sleeping device would wake up to be read.
     if (asleep(statusBytes)) {
@@ -176,8 +172,7 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, Counts *counts, 
     const QFileInfoList temps = QDir(device).entryInfoList({QStringLiteral("temp*_input"), QStringLiteral("temp*_label")},
                                                            QDir::Files | QDir::NoSymLinks, QDir::Name);
     for (const QFileInfo &temp : temps) {
-        if (!copyFile(temp.filePath(), sys + u'/' + folder + u'/' + temp.fileName(), counts, error)
-            && !error->isEmpty())
+        if (!copyFile(temp.filePath(), sys + u'/' + folder + u'/' + temp.fileName(), counts, error))
             return false;
     }
     return true;
@@ -201,7 +196,7 @@ bool copyMachine(const QString &root, Counts *counts, bool *hwmonFound, QString 
     }
     for (const char *file : {"/proc/net/dev", "/proc/meminfo"}) {
         const QString from = QLatin1StringView(file);
-        if (!copyFile(from, root + from, counts, error) && !error->isEmpty())
+        if (!copyFile(from, root + from, counts, error))
             return false;
     }
     return true;
@@ -279,7 +274,6 @@ bool captureMachine(const QString &dir, const QStringList &pluginPaths, QString 
 
     Counts counts;
     bool hwmonFound = false;
-    error->clear();
     if (!copyMachine(root, &counts, &hwmonFound, error))
         return false;
 

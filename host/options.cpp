@@ -62,13 +62,6 @@ bool parseOptions(const QCoreApplication &app, Options *options, QString *error)
     options->once = parser.isSet(once);
     options->json = parser.isSet(json);
     options->machine = parser.value(machine);
-    if (parser.isSet(capture)) {
-        if (parser.isSet(once) || parser.isSet(count) || parser.isSet(json)) {
-            *error = QStringLiteral("--capture goes with --machine and plugin paths only");
-            return false;
-        }
-        options->capture = QFileInfo(parser.value(capture)).absoluteFilePath();
-    }
     if (parser.isSet(count)) {
         bool ok = false;
         options->count = parser.value(count).toInt(&ok);
@@ -85,11 +78,14 @@ bool parseOptions(const QCoreApplication &app, Options *options, QString *error)
         *error = QStringLiteral("--screenshot and --dark go with --qml");
         return false;
     }
-    if (!options->qml.isEmpty() && !options->capture.isEmpty()) {
-        *error = QStringLiteral("--capture goes with --machine and plugin paths only");
-        return false;
-    }
 #endif
+    if (parser.isSet(capture)) {
+        if (options->once || parser.isSet(count) || options->json || !options->qml.isEmpty()) {
+            *error = QStringLiteral("--capture goes with --machine and plugin paths only");
+            return false;
+        }
+        options->capture = QFileInfo(parser.value(capture)).absoluteFilePath();
+    }
 
     // Resolved now, before a fixture machine hides the real /proc.
     options->plugins = parser.positionalArguments();

@@ -4,7 +4,7 @@
 # is repacked without them. Runs after CPack, with CPACK_PACKAGE_FILES.
 foreach(deb IN LISTS CPACK_PACKAGE_FILES)
     get_filename_component(name ${deb} NAME)
-    if(NOT name MATCHES "^libbrenn-shell1_")
+    if(NOT name MATCHES "^${CPACK_DEBIAN_SHLIB_PACKAGE_NAME}_")
         continue()
     endif()
     set(tree ${deb}.tree)
