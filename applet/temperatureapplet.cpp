@@ -47,7 +47,8 @@ void TemperatureApplet::refresh()
     if (!m_cpuHwmonPath.isEmpty()) {
         m_cpuTemp = readTempFromHwmon(m_cpuHwmonPath, 1);
         // On AMD CPUs temp1 is Tctl, which may carry an offset; temp3 (when
-        // present) is the control temperature the panel shows beside it.
+        // present) is a die's own temperature (Tccd1 on k10temp), which the
+        // panel shows beside it.
         kernelfile::Buffer label;
         if (kernelfile::read({m_cpuHwmonPath, u"/temp1_label"}, &label, kernelfile::End::ShortRead)
             && hwmon::trimmedEquals(QByteArrayView(label), QLatin1StringView("Tctl"))) {

@@ -2,6 +2,7 @@
 
 #include "appletsession.h"
 #include "machine.h"
+#include "powerstate.h"
 #include "quitonsignal.h"
 #include "updateprinter.h"
 
@@ -115,12 +116,6 @@ bool copyLink(const QString &sys, const QString &place, const QString &target, C
     return true;
 }
 
-bool asleep(const QByteArray &status)
-{
-    const QByteArray word = status.trimmed();
-    return word == "suspended" || word == "suspending";
-}
-
 // One entry of /sys/class/hwmon: kept as a link into its device folder, or
 // as a plain folder.
 bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, Counts *counts, QString *error)
@@ -164,7 +159,7 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, Counts *counts, 
             return false;
     }
     // A sleeping device would wake up to be read.
-    if (asleep(statusBytes)) {
+    if (powerstate::isAsleep(statusBytes)) {
         ++counts->asleep;
         return true;
     }

@@ -35,11 +35,18 @@ namespace {
 
 int main(int argc, char *argv[])
 {
-    const std::unique_ptr<QCoreApplication> app = vesh::makeApplication(argc, argv);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    vesh::CommandLine commandLine;
     vesh::Options options;
     QString error;
-    if (!vesh::parseOptions(*app, &options, &error))
+    const bool parsed = commandLine.parse(arguments, &options, &error);
+    const std::unique_ptr<QCoreApplication> app = vesh::makeApplication(argc, argv, options);
+    if (!parsed)
         fail(error);
+    commandLine.answerHelpOrVersion();
+    vesh::resolvePlugins(&options);
 
     if (!options.machine.isEmpty() && !vesh::machine::enter(options.machine, &error))
         fail(error);

@@ -1,99 +1,109 @@
 #include "options.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLibraryInfo>
 
 namespace vesh {
 
-namespace {
-
-QStringList defaultPluginPaths()
+CommandLine::CommandLine()
+    : m_help(m_parser.addHelpOption())
+    , m_version(m_parser.addVersionOption())
+    , m_once(QStringLiteral("once"), QStringLiteral("Print once after init and exit."))
+    , m_count(QStringLiteral("count"), QStringLiteral("Exit after <n> updates."), QStringLiteral("n"))
+    , m_json(QStringLiteral("json"), QStringLiteral("One JSON object per update."))
+    , m_machine(QStringLiteral("machine"),
+                QStringLiteral("Run on the fixture machine in <dir> (its sys/ and proc/ "
+                               "replace /sys and /proc; needs root or user namespaces)."),
+                QStringLiteral("dir"))
+    , m_capture(QStringLiteral("capture"),
+                QStringLiteral("Write what the applet reads of this machine (or of --machine) "
+                               "into the new folder <dir>, laid out as a fixture machine, with "
+                               "the applet's readings in expected.json."),
+                QStringLiteral("dir"))
+#ifdef VESH_HOST_QML
+    , m_qml(QStringLiteral("qml"),
+            QStringLiteral("Show the applet through the QML scene in <file>, whose root has "
+                           "\"required property QtObject applet\"."),
+            QStringLiteral("file"))
+    , m_screenshot(QStringLiteral("screenshot"),
+                   QStringLiteral("With --qml: render one frame after init into <png> and exit."), QStringLiteral("png"))
+    , m_dark(QStringLiteral("dark"), QStringLiteral("With --qml: dark colours (sets the scene's \"dark\" property)."))
+#endif
 {
-    // From the build tree, the plugins built beside this runner; once
-    // installed, the folder where the shell looks for applets.
-    const QString built = QCoreApplication::applicationDirPath() + QStringLiteral("/" VESH_PLUGINS_FROM_RUNNER);
-    if (QFileInfo(built).isDir())
-        return {built};
-    return {QLibraryInfo::path(QLibraryInfo::PluginsPath) + QLatin1StringView("/vesh/applets")};
+    m_parser.setApplicationDescription(QStringLiteral(
+        "Loads panel applet plugins as the shell does and prints their properties on every update."));
+    m_parser.addOptions({m_once, m_count, m_json, m_machine, m_capture});
+#ifdef VESH_HOST_QML
+    m_parser.addOptions({m_qml, m_screenshot, m_dark});
+#endif
+    m_parser.addPositionalArgument(QStringLiteral("plugins"),
+                                   QStringLiteral("Plugin files or folders (default: the built plugins)."),
+                                   QStringLiteral("[plugins...]"));
 }
 
-} // namespace
-
-bool parseOptions(const QCoreApplication &app, Options *options, QString *error)
+bool CommandLine::parse(const QStringList &arguments, Options *options, QString *error)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Loads panel applet plugins as the shell does and prints their properties on every update."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption once(QStringLiteral("once"), QStringLiteral("Print once after init and exit."));
-    const QCommandLineOption count(QStringLiteral("count"), QStringLiteral("Exit after <n> updates."),
-                                   QStringLiteral("n"));
-    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("One JSON object per update."));
-    const QCommandLineOption machine(QStringLiteral("machine"),
-                                     QStringLiteral("Run on the fixture machine in <dir> (its sys/ and proc/ "
-                                                    "replace /sys and /proc; needs root or user namespaces)."),
-                                     QStringLiteral("dir"));
-    const QCommandLineOption capture(QStringLiteral("capture"),
-                                     QStringLiteral("Write what the applet reads of this machine (or of --machine) "
-                                                    "into the new folder <dir>, laid out as a fixture machine, with "
-                                                    "the applet's readings in expected.json."),
-                                     QStringLiteral("dir"));
-    parser.addOptions({once, count, json, machine, capture});
-#ifdef VESH_HOST_QML
-    const QCommandLineOption qml(QStringLiteral("qml"),
-                                 QStringLiteral("Show the applet through the QML scene in <file>, whose root has "
-                                                "\"required property QtObject applet\"."),
-                                 QStringLiteral("file"));
-    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                        QStringLiteral("With --qml: render one frame after init into <png> and exit."),
-                                        QStringLiteral("png"));
-    const QCommandLineOption dark(QStringLiteral("dark"),
-                                  QStringLiteral("With --qml: dark colours (sets the scene's \"dark\" property)."));
-    parser.addOptions({qml, screenshot, dark});
-#endif
-    parser.addPositionalArgument(QStringLiteral("plugins"),
-                                 QStringLiteral("Plugin files or folders (default: the built plugins)."),
-                                 QStringLiteral("[plugins...]"));
-    parser.process(app);
+    if (!m_parser.parse(arguments)) {
+        *error = m_parser.errorText();
+        return false;
+    }
+    // Help and version are answered whatever else the line holds.
+    if (m_parser.isSet(m_help) || m_parser.isSet(m_version))
+        return true;
 
-    options->once = parser.isSet(once);
-    options->json = parser.isSet(json);
-    options->machine = parser.value(machine);
-    if (parser.isSet(count)) {
+    options->once = m_parser.isSet(m_once);
+    options->json = m_parser.isSet(m_json);
+    options->machine = m_parser.value(m_machine);
+    if (m_parser.isSet(m_count)) {
         bool ok = false;
-        options->count = parser.value(count).toInt(&ok);
+        options->count = m_parser.value(m_count).toInt(&ok);
         if (!ok || options->count < 1) {
-            *error = QStringLiteral("--count takes a whole number of at least 1, not \"%1\"").arg(parser.value(count));
+            *error = QStringLiteral("--count takes a whole number of at least 1, not \"%1\"").arg(m_parser.value(m_count));
             return false;
         }
     }
 #ifdef VESH_HOST_QML
-    options->qml = parser.value(qml);
-    options->screenshot = parser.value(screenshot);
-    options->dark = parser.isSet(dark);
-    if (options->qml.isEmpty() && (parser.isSet(screenshot) || options->dark)) {
+    options->qml = m_parser.value(m_qml);
+    options->screenshot = m_parser.value(m_screenshot);
+    options->dark = m_parser.isSet(m_dark);
+    if (options->qml.isEmpty() && (m_parser.isSet(m_screenshot) || options->dark)) {
         *error = QStringLiteral("--screenshot and --dark go with --qml");
         return false;
     }
 #endif
-    if (parser.isSet(capture)) {
-        if (options->once || parser.isSet(count) || options->json || !options->qml.isEmpty()) {
+    if (m_parser.isSet(m_capture)) {
+        if (options->once || m_parser.isSet(m_count) || options->json || !options->qml.isEmpty()) {
             *error = QStringLiteral("--capture goes with --machine and plugin paths only");
             return false;
         }
-        options->capture = QFileInfo(parser.value(capture)).absoluteFilePath();
+        options->capture = QFileInfo(m_parser.value(m_capture)).absoluteFilePath();
     }
+    options->plugins = m_parser.positionalArguments();
+    return true;
+}
 
-    // Resolved now, before a fixture machine hides the real /proc.
-    options->plugins = parser.positionalArguments();
-    if (options->plugins.isEmpty())
-        options->plugins = defaultPluginPaths();
+void CommandLine::answerHelpOrVersion()
+{
+    if (m_parser.isSet(m_help))
+        m_parser.showHelp();
+    if (m_parser.isSet(m_version))
+        m_parser.showVersion();
+}
+
+void resolvePlugins(Options *options)
+{
+    // From the build tree, the plugins built beside this runner; once
+    // installed, the folder where the shell looks for applets. Resolved
+    // before a fixture machine hides the real /proc.
+    if (options->plugins.isEmpty()) {
+        const QString built = QCoreApplication::applicationDirPath() + QStringLiteral("/" VESH_PLUGINS_FROM_RUNNER);
+        options->plugins = {QFileInfo(built).isDir()
+                                ? built
+                                : QLibraryInfo::path(QLibraryInfo::PluginsPath) + QLatin1StringView("/vesh/applets")};
+    }
     for (QString &path : options->plugins)
         path = QFileInfo(path).absoluteFilePath();
-    return true;
 }
 
 } // namespace vesh

@@ -1,11 +1,8 @@
 #pragma once
 
+#include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
-
-QT_BEGIN_NAMESPACE
-class QCoreApplication;
-QT_END_NAMESPACE
 
 namespace vesh {
 
@@ -23,8 +20,39 @@ struct Options
     QStringList plugins; // absolute paths; the built plugins by default
 };
 
-// Parses the runner's command line; --help and --version print and exit
-// here. False with a one-line reason for a value that makes no sense.
-bool parseOptions(const QCoreApplication &app, Options *options, QString *error);
+// The runner's command line, parsed once and before the application object
+// exists, since the options decide which kind of application that is.
+class CommandLine
+{
+public:
+    CommandLine();
+
+    // False with a one-line reason for an unknown option or a value that
+    // makes no sense. Plugin paths are resolved by resolvePlugins().
+    bool parse(const QStringList &arguments, Options *options, QString *error);
+
+    // Prints the help or the version and exits, if either was asked for;
+    // needs the application object, which names the program.
+    void answerHelpOrVersion();
+
+private:
+    QCommandLineParser m_parser;
+    QCommandLineOption m_help;
+    QCommandLineOption m_version;
+    QCommandLineOption m_once;
+    QCommandLineOption m_count;
+    QCommandLineOption m_json;
+    QCommandLineOption m_machine;
+    QCommandLineOption m_capture;
+#ifdef VESH_HOST_QML
+    QCommandLineOption m_qml;
+    QCommandLineOption m_screenshot;
+    QCommandLineOption m_dark;
+#endif
+};
+
+// Makes the plugin paths absolute, defaulting to the built plugins; needs
+// the application object, which knows the runner's own folder.
+void resolvePlugins(Options *options);
 
 } // namespace vesh

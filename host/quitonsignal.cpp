@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -15,9 +16,12 @@ int signalPipe[2] = {-1, -1};
 
 void onSignal(int)
 {
-    // Only async-signal-safe work here; the event loop does the rest.
+    // Only async-signal-safe work here; the event loop does the rest. The
+    // interrupted code may be about to read errno, which write can change.
+    const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
+    errno = savedErrno;
 }
 
 } // namespace

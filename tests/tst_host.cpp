@@ -215,6 +215,16 @@ private slots:
         }
         QVERIFY(pictures.at(0) != pictures.at(1));
 
+        // Qt's other form of the same options draws the same picture.
+        const QString joined = dir.filePath(QStringLiteral("joined.png"));
+        const Run joinedRun = runHost({QStringLiteral("--machine=" VESH_FIXTURES "/machines/ryzen-radeon"),
+                                       QStringLiteral("--qml=" VESH_SOURCE "/host/preview/panel.qml"),
+                                       QStringLiteral("--screenshot=") + joined, Plugin});
+        QVERIFY2(joinedRun.exitCode == 0, joinedRun.err.constData());
+        QFile joinedFile(joined);
+        QVERIFY(joinedFile.open(QIODevice::ReadOnly));
+        QCOMPARE(joinedFile.readAll(), pictures.at(0));
+
         const Run broken = runHost({QStringLiteral("--qml"), QStringLiteral("/nonexistent/panel.qml"),
                                     QStringLiteral("--screenshot"), dir.filePath(QStringLiteral("x.png")), Plugin});
         QCOMPARE(broken.exitCode, 1);

@@ -1,4 +1,5 @@
 #include "hwmon.h"
+#include "powerstate.h"
 
 #include <QTest>
 
@@ -121,6 +122,8 @@ private slots:
         QFETCH(QByteArray, status);
         QFETCH(bool, asleep);
         QCOMPARE(vesh::hwmon::isAsleep(status), asleep);
+        // The capture must leave asleep exactly what the applet leaves asleep.
+        QCOMPARE(vesh::powerstate::isAsleep(status), asleep);
     }
 };
 

@@ -68,7 +68,7 @@ Rectangle {
             }
             Caption {
                 visible: panel.cpuTempTctl > 0
-                text: "Tctl " + panel.cpuTempTctl + "°"
+                text: "die " + panel.cpuTempTctl + "°"
             }
             Caption { text: panel.cpuLabel }
         }

@@ -5,7 +5,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,6 +50,11 @@ int runChild(const QString &root, const std::function<void()> &body, QString *re
         *reason = QString::fromUtf8(buffer, int(n));
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            if (reason)
+                *reason = QStringLiteral("waiting for the child: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+            return 1;
+        }
     }
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
