@@ -42,7 +42,9 @@ int main(int argc, char *argv[])
     vesh::Options options;
     QString error;
     const bool parsed = commandLine.parse(arguments, &options, &error);
-    const std::unique_ptr<QCoreApplication> app = vesh::makeApplication(argc, argv, options);
+    // A command line that makes no sense gets its one-line error, never a
+    // GUI application that may find no display.
+    const std::unique_ptr<QCoreApplication> app = vesh::makeApplication(argc, argv, parsed ? options : vesh::Options());
     if (!parsed)
         fail(error);
     commandLine.answerHelpOrVersion();
