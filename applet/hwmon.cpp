@@ -53,15 +53,4 @@ bool isAsleep(QByteArrayView runtimeStatus)
         || trimmedEquals(runtimeStatus, QLatin1StringView("suspending"));
 }
 
-bool readTrimmed(const QString &path, QString *text)
-{
-    // What QFile (read-only, text mode) and readAll would give, with one
-    // open, one read and one close.
-    kernelfile::Buffer contents;
-    if (!kernelfile::read({path}, &contents, kernelfile::End::ShortRead))
-        return false;
-    *text = QString::fromUtf8(QByteArrayView(contents)).trimmed();
-    return true;
-}
-
 } // namespace vesh::hwmon

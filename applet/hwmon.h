@@ -27,8 +27,4 @@ bool trimmedEquals(QByteArrayView contents, QLatin1StringView text);
 // or going down ("suspended", "suspending").
 bool isAsleep(QByteArrayView runtimeStatus);
 
-// Reads a small sysfs text file whole, decoded as UTF-8 and trimmed.
-// Returns false when the file does not open.
-bool readTrimmed(const QString &path, QString *text);
-
 } // namespace vesh::hwmon

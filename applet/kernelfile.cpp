@@ -9,15 +9,15 @@
 
 namespace vesh::kernelfile {
 
-bool read(std::initializer_list<QStringView> path, Buffer *contents, End end)
+bool read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, End end)
 {
     // File names are UTF-8 to Qt on Linux; join and encode on the stack.
     QStringEncoder toUtf8(QStringEncoder::Utf8);
-    qsizetype length = 0;
+    qsizetype length = root.size();
     for (QStringView part : path)
         length += part.size();
     QVarLengthArray<char, 256> name(toUtf8.requiredSpace(length) + 1);
-    char *end8 = name.data();
+    char *end8 = toUtf8.appendToBuffer(name.data(), root);
     for (QStringView part : path)
         end8 = toUtf8.appendToBuffer(end8, part);
     *end8 = '\0';

@@ -27,8 +27,8 @@ enum class End {
 // text mode does. False when the file does not open (or is a directory, which
 // QFile does not open either); a read error after a good open ends the
 // contents there, as QFile::readAll does.
-// The path is given in parts, which are joined without a separator.
-bool read(std::initializer_list<QStringView> path, Buffer *contents, End end);
+// The path is root followed by the parts, all joined without a separator.
+bool read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, End end);
 
 // The value of plain decimal digits, the form in which the kernel writes
 // its readings and counters: 1 to 19 ASCII digits (which always fit in 64

@@ -1,5 +1,8 @@
 #include "meminfo.h"
 
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
 #include <cstring>
 
 namespace vesh::meminfo {
@@ -16,24 +19,40 @@ bool startsWith(const char *piece, const char (&key)[N])
     return std::strncmp(piece, key, N - 1) == 0;
 }
 
+// The number after a key, as "%lu" reads it on 64-bit Linux, on every
+// architecture; a piece without one leaves the figure as it was.
+void scanFigure(const char *text, quint64 *figure)
+{
+    std::uint64_t value;
+    if (std::sscanf(text, "%" SCNu64, &value) == 1)
+        *figure = value;
+}
+
 } // namespace
 
-Figures read(std::FILE *stream)
+Figures figuresFromText(QByteArrayView text)
 {
-    static_assert(sizeof(unsigned long) == sizeof(quint64), "%lu must scan 64 bits");
-    unsigned long total = 0;
-    unsigned long available = 0;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, stream)) {
-        // A missing number leaves the figure as it was.
-        if (startsWith(buffer, TotalKey)) {
-            std::sscanf(buffer + sizeof(TotalKey) - 1, "%lu", &total);
-        } else if (startsWith(buffer, AvailableKey)) {
-            std::sscanf(buffer + sizeof(AvailableKey) - 1, "%lu", &available);
+    Figures figures;
+    char piece[256];
+    while (!text.isEmpty()) {
+        // A line, or as much of it as fits with its terminating zero; a NUL
+        // inside ends the piece for the key and number tests, as with fgets.
+        qsizetype length = std::min<qsizetype>(text.size(), sizeof piece - 1);
+        const qsizetype newline = text.first(length).indexOf('\n');
+        if (newline >= 0)
+            length = newline + 1;
+        std::memcpy(piece, text.data(), size_t(length));
+        piece[length] = '\0';
+        text = text.sliced(length);
+
+        if (startsWith(piece, TotalKey)) {
+            scanFigure(piece + sizeof(TotalKey) - 1, &figures.totalKb);
+        } else if (startsWith(piece, AvailableKey)) {
+            scanFigure(piece + sizeof(AvailableKey) - 1, &figures.availableKb);
             break;
         }
     }
-    return {total, available};
+    return figures;
 }
 
 QString sizeText(quint64 kb)

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
-#include <cstdio>
-
-// Memory use from the kernel's /proc/meminfo.
+// Memory use from the kernel's /proc/meminfo, kept free of I/O so it can be
+// tested with captured text.
 namespace vesh::meminfo {
 
 // Figures in KiB: /proc/meminfo says "kB" but means 1024 bytes.
@@ -14,9 +14,10 @@ struct Figures
     quint64 availableKb = 0;
 };
 
-// Reads "MemTotal:" and "MemAvailable:" from an open stream, in pieces of
-// at most 255 characters, and stops at the first "MemAvailable:" line.
-Figures read(std::FILE *stream);
+// "MemTotal:" and "MemAvailable:" from the file's text, taken in the pieces
+// a 256-byte fgets would hand out (a line, or at most 255 characters of it),
+// up to the first "MemAvailable:" piece.
+Figures figuresFromText(QByteArrayView text);
 
 // "488M" below 1 GiB, "15.3G" from 1 GiB on; the size is in KiB.
 QString sizeText(quint64 kb);

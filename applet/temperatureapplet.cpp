@@ -7,10 +7,7 @@
 
 #include <QDateTime>
 #include <QDebug>
-#include <QDir>
 #include <QTimer>
-
-#include <cstdio>
 
 namespace vesh {
 
@@ -22,6 +19,12 @@ TemperatureApplet::TemperatureApplet(QObject *parent)
     : OrlApplet(parent)
     , m_refreshTimer(new QTimer(this))
 {
+}
+
+TemperatureApplet::TemperatureApplet(const MachineFiles &files, QObject *parent)
+    : TemperatureApplet(parent)
+{
+    m_files = files;
 }
 
 TemperatureApplet::~TemperatureApplet() = default;
@@ -50,12 +53,12 @@ void TemperatureApplet::refresh()
         // present) is a die's own temperature (Tccd1 on k10temp), which the
         // panel shows beside it.
         kernelfile::Buffer label;
-        if (kernelfile::read({m_cpuHwmonPath, u"/temp1_label"}, &label, kernelfile::End::ShortRead)
+        if (m_files.read({m_cpuHwmonPath, u"/", files::CpuLabel}, &label, kernelfile::End::ShortRead)
             && hwmon::trimmedEquals(QByteArrayView(label), QLatin1StringView("Tctl"))) {
             m_cpuTempTctl = m_cpuTemp;
-            const int tctl = readTempFromHwmon(m_cpuHwmonPath, 3);
-            if (tctl > 0)
-                m_cpuTempTctl = tctl;
+            const int die = readTempFromHwmon(m_cpuHwmonPath, 3);
+            if (die > 0)
+                m_cpuTempTctl = die;
         }
     }
 
@@ -81,24 +84,22 @@ void TemperatureApplet::refresh()
 
 void TemperatureApplet::findHwmonDevices()
 {
-    // The default QDir sort (name, ignoring case) applies, so hwmon10 is
-    // listed before hwmon2; the last matching device of a category wins.
-    const QDir hwmonDir(QStringLiteral("/sys/class/hwmon"));
-    const QStringList entries =
-        hwmonDir.entryList(QStringList{QStringLiteral("hwmon*")}, QDir::Dirs, QDir::NoSort);
-
+    // hwmon10 is listed before hwmon2; the last matching device of a
+    // category wins.
+    const QStringList entries = m_files.hwmonEntries();
     for (const QString &entry : entries) {
-        QString driverName;
-        if (!hwmon::readTrimmed(QStringLiteral("/sys/class/hwmon/%1/name").arg(entry), &driverName))
+        kernelfile::Buffer name;
+        if (!m_files.read({files::HwmonClass, u"/", entry, u"/", files::DriverName}, &name, kernelfile::End::ShortRead))
             continue;
+        const QString driverName = QString::fromUtf8(QByteArrayView(name)).trimmed();
 
         switch (hwmon::categoryOf(driverName)) {
         case hwmon::Category::Cpu:
-            m_cpuHwmonPath = QStringLiteral("/sys/class/hwmon/%1").arg(entry);
+            m_cpuHwmonPath = QStringLiteral("%1/%2").arg(files::HwmonClass, entry);
             m_cpuLabel = driverName;
             break;
         case hwmon::Category::Gpu:
-            m_gpuHwmonPath = QStringLiteral("/sys/class/hwmon/%1").arg(entry);
+            m_gpuHwmonPath = QStringLiteral("%1/%2").arg(files::HwmonClass, entry);
             m_gpuLabel = driverName;
             break;
         case hwmon::Category::None:
@@ -113,7 +114,7 @@ bool TemperatureApplet::gpuAsleep() const
     // and a 2 s period would then keep it powered for good. The power state
     // itself can be read without waking it.
     kernelfile::Buffer status;
-    return kernelfile::read({m_gpuHwmonPath, u"/device/power/runtime_status"}, &status, kernelfile::End::ShortRead)
+    return m_files.read({m_gpuHwmonPath, u"/", files::PowerState}, &status, kernelfile::End::ShortRead)
         && hwmon::isAsleep(QByteArrayView(status));
 }
 
@@ -121,8 +122,7 @@ int TemperatureApplet::readTempFromHwmon(const QString &hwmonPath, int index)
 {
     // Read as QFile (read-only, text mode) would, without its stat calls.
     kernelfile::Buffer contents;
-    if (!kernelfile::read({hwmonPath, u"/temp", QString::number(index), u"_input"}, &contents,
-                          kernelfile::End::ShortRead))
+    if (!m_files.read({hwmonPath, u"/", files::tempInput(index)}, &contents, kernelfile::End::ShortRead))
         return 0;
     return hwmon::degreesFromFile(QByteArrayView(contents));
 }
@@ -133,7 +133,7 @@ void TemperatureApplet::readNetSpeed()
     // Files under /proc report a size of 0, so read until a read returns
     // nothing rather than trusting the size or atEnd().
     kernelfile::Buffer contents;
-    if (!kernelfile::read({u"/proc/net/dev"}, &contents, kernelfile::End::EmptyRead)) {
+    if (!m_files.read({files::NetDev}, &contents, kernelfile::End::EmptyRead)) {
         m_netSpeed = QStringLiteral("NET 0/s");
         return;
     }
@@ -148,18 +148,15 @@ void TemperatureApplet::readNetSpeed()
 
 void TemperatureApplet::readMemUsage()
 {
-    // "e": the descriptor is not inherited by programs the shell starts.
-    std::FILE *stream = std::fopen("/proc/meminfo", "re");
-    if (!stream) {
+    // The kernel makes the whole file in one go and hands out as much as a
+    // read asks for, so one read of a page holds the two figures, which
+    // stand near the top.
+    kernelfile::Buffer contents;
+    if (!m_files.read({files::MemInfo}, &contents, kernelfile::End::ShortRead)) {
         m_memUsage = QStringLiteral("MEM 0G 0%");
         return;
     }
-    // A buffer of our own spares stdio its fstat call and heap buffer.
-    char streamBuffer[4096];
-    std::setvbuf(stream, streamBuffer, _IOFBF, sizeof streamBuffer);
-    const meminfo::Figures figures = meminfo::read(stream);
-    std::fclose(stream);
-    m_memUsage = meminfo::usageText(figures);
+    m_memUsage = meminfo::usageText(meminfo::figuresFromText(QByteArrayView(contents)));
 }
 
 } // namespace vesh

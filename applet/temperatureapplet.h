@@ -1,5 +1,7 @@
 #pragma once
 
+#include "machinefiles.h"
+
 #include <vesh/orlapplet.h>
 
 #include <QString>
@@ -27,6 +29,10 @@ class Q_DECL_EXPORT TemperatureApplet : public OrlApplet
 
 public:
     explicit TemperatureApplet(QObject *parent = nullptr);
+    // An applet of the machine folder in files, for this project's tests and
+    // tools. Not exported: what the shell gets from the plugin's factory
+    // always reads this machine's own files.
+    Q_DECL_HIDDEN explicit TemperatureApplet(const MachineFiles &files, QObject *parent = nullptr);
     ~TemperatureApplet() override;
 
     bool init() override;
@@ -69,6 +75,7 @@ private:
     qint64 m_lastSampleMs = 0;
     QString m_netSpeed;
     QString m_memUsage;
+    MachineFiles m_files;
 };
 
 } // namespace vesh

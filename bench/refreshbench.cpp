@@ -10,11 +10,14 @@
 //       runs exactly N cycles of one kind after the same set-up, for
 //       counting system calls or instructions against a run of 0 cycles.
 
+#include "machinefiles.h"
+
 #include <vesh/orlapplet.h>
 #include <vesh/orlappletfactory.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMetaMethod>
 #include <QPluginLoader>
 
@@ -28,23 +31,33 @@
 
 namespace {
 
-// The files one cycle reads on the fixture machine: CPU (k10temp at hwmon2)
-// temp1_input, temp1_label, temp3_input; GPU (amdgpu at hwmon1) temp1 to
-// temp3; then the network and memory files.
-const char *const Files[] = {
-    "/sys/class/hwmon/hwmon2/temp1_input", "/sys/class/hwmon/hwmon2/temp1_label",
-    "/sys/class/hwmon/hwmon2/temp3_input", "/sys/class/hwmon/hwmon1/temp1_input",
-    "/sys/class/hwmon/hwmon1/temp2_input", "/sys/class/hwmon/hwmon1/temp3_input",
-    "/proc/net/dev",                       "/proc/meminfo",
-};
+// The files one cycle reads on the fixture machine, by the applet's own
+// list: CPU (k10temp at hwmon2) temp1_input, temp1_label, temp3_input; GPU
+// (amdgpu at hwmon1) temp1 to temp3; then the network and memory files.
+std::vector<QByteArray> cycleFiles()
+{
+    namespace files = vesh::files;
+    const QString cpu = files::HwmonClass.toString() + QStringLiteral("/hwmon2/");
+    const QString gpu = files::HwmonClass.toString() + QStringLiteral("/hwmon1/");
+    const QStringList paths = {
+        cpu + files::tempInput(1), cpu + files::CpuLabel.toString(), cpu + files::tempInput(3),
+        gpu + files::tempInput(1), gpu + files::tempInput(2),         gpu + files::tempInput(3),
+        files::NetDev.toString(),  files::MemInfo.toString(),
+    };
+    std::vector<QByteArray> encoded;
+    for (const QString &path : paths)
+        encoded.push_back(QFile::encodeName(path));
+    return encoded;
+}
 
 volatile long long sink;
 
-long long floorCycle()
+long long floorCycle(const std::vector<QByteArray> &files)
 {
     long long total = 0;
     char buffer[4096];
-    for (const char *path : Files) {
+    for (const QByteArray &name : files) {
+        const char *path = name.constData();
         const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             continue;
@@ -106,6 +119,7 @@ int main(int argc, char *argv[])
             usage();
     }
 
+    const std::vector<QByteArray> files = cycleFiles();
     // A shell that filters debug output: the lines are made, then dropped.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
 
@@ -127,7 +141,7 @@ int main(int argc, char *argv[])
     }
     if (only == u"floor") {
         for (int i = 0; i < cycles; ++i)
-            sink = floorCycle();
+            sink = floorCycle(files);
         return 0;
     }
     if (!only.isEmpty())
@@ -143,7 +157,7 @@ int main(int argc, char *argv[])
         appletUs.push_back(double(timer.nsecsElapsed()) / cycles / 1000.0);
         timer.start();
         for (int i = 0; i < cycles; ++i)
-            sink = floorCycle();
+            sink = floorCycle(files);
         floorUs.push_back(double(timer.nsecsElapsed()) / cycles / 1000.0);
     }
     const double a = median(appletUs);

@@ -1,9 +1,9 @@
 #include "capture.h"
 
 #include "appletsession.h"
+#include "hwmon.h"
 #include "machine.h"
-#include "powerstate.h"
-#include "quitonsignal.h"
+#include "machinefiles.h"
 #include "updateprinter.h"
 
 #include <vesh/orlapplet.h>
@@ -27,8 +27,6 @@
 namespace vesh {
 
 namespace {
-
-constexpr QLatin1StringView HwmonClass("/sys/class/hwmon");
 
 struct Counts
 {
@@ -108,8 +106,12 @@ bool copyLink(const QString &sys, const QString &place, const QString &target, C
         return true;
     }
     const QString link = sys + u'/' + place;
+    // Within the capture, a link to /sys/... would lead to the machine that
+    // reads it: the capture's own links are relative.
+    const QString written =
+        target.startsWith(u'/') ? QDir(QFileInfo(link).path()).relativeFilePath(sys + u'/' + *folder) : target;
     if (!QDir().mkpath(sys + u'/' + *folder) || !QDir().mkpath(QFileInfo(link).path())
-        || ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()) != 0) {
+        || ::symlink(QFile::encodeName(written).constData(), QFile::encodeName(link).constData()) != 0) {
         *error = QStringLiteral("%1: cannot make the link").arg(link);
         return false;
     }
@@ -139,12 +141,13 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, Counts *counts, 
     ++counts->devices;
 
     const QString device = entry.filePath();
-    if (!copyFile(device + QStringLiteral("/name"), sys + u'/' + folder + QStringLiteral("/name"), counts, error))
+    const QString driverName = u'/' + files::DriverName.toString();
+    if (!copyFile(device + driverName, sys + u'/' + folder + driverName, counts, error))
         return false;
 
     // The device's power state, read through its device link, which is
     // kept as what it is; nothing beyond it is followed.
-    const QString status = device + QStringLiteral("/device/power/runtime_status");
+    const QString status = device + u'/' + files::PowerState.toString();
     QByteArray statusBytes;
     if (QFileInfo::exists(status)) {
         const QString devicePlace = folder + QStringLiteral("/device");
@@ -154,18 +157,17 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, Counts *counts, 
             && !copyLink(sys, devicePlace, deviceLink.readSymLink(), counts, error, &deviceFolder))
             return false;
         if (!deviceFolder.isEmpty()
-            && !copyFile(status, sys + u'/' + deviceFolder + QStringLiteral("/power/runtime_status"), counts, error,
-                         &statusBytes))
+            && !copyFile(status, sys + u'/' + folder + u'/' + files::PowerState.toString(), counts, error, &statusBytes))
             return false;
     }
     // A sleeping device would wake up to be read.
-    if (powerstate::isAsleep(statusBytes)) {
+    if (hwmon::isAsleep(statusBytes)) {
         ++counts->asleep;
         return true;
     }
 
-    const QFileInfoList temps = QDir(device).entryInfoList({QStringLiteral("temp*_input"), QStringLiteral("temp*_label")},
-                                                           QDir::Files | QDir::NoSymLinks, QDir::Name);
+    const QFileInfoList temps = QDir(device).entryInfoList(
+        {files::TempInputs.toString(), files::CpuLabel.toString()}, QDir::Files | QDir::NoSymLinks, QDir::Name);
     for (const QFileInfo &temp : temps) {
         if (!copyFile(temp.filePath(), sys + u'/' + folder + u'/' + temp.fileName(), counts, error))
             return false;
@@ -173,25 +175,25 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, Counts *counts, 
     return true;
 }
 
-bool copyMachine(const QString &root, Counts *counts, bool *hwmonFound, QString *error)
+bool copyMachine(const MachineFiles &machine, const QString &root, Counts *counts, bool *hwmonFound, QString *error)
 {
     const QString sys = root + QStringLiteral("/sys");
-    *hwmonFound = QFileInfo(QString(HwmonClass)).isDir();
+    const QString hwmonClass = machine.path(files::HwmonClass);
+    *hwmonFound = QFileInfo(hwmonClass).isDir();
     if (*hwmonFound) {
-        if (!QDir().mkpath(sys + QStringLiteral("/class/hwmon"))) {
-            *error = QStringLiteral("%1/class/hwmon: cannot make the folder").arg(sys);
+        if (!QDir().mkpath(root + files::HwmonClass.toString())) {
+            *error = QStringLiteral("%1%2: cannot make the folder").arg(root, files::HwmonClass);
             return false;
         }
         const QFileInfoList entries =
-            QDir(QString(HwmonClass)).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+            QDir(hwmonClass).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
         for (const QFileInfo &entry : entries) {
             if (!copyHwmonEntry(sys, entry, counts, error))
                 return false;
         }
     }
-    for (const char *file : {"/proc/net/dev", "/proc/meminfo"}) {
-        const QString from = QLatin1StringView(file);
-        if (!copyFile(from, root + from, counts, error))
+    for (const QStringView file : {files::NetDev, files::MemInfo}) {
+        if (!copyFile(machine.path(file), root + file.toString(), counts, error))
             return false;
     }
     return true;
@@ -212,7 +214,6 @@ bool recordReadings(const QString &root, const QStringList &pluginPaths, QString
     lines.open(QIODevice::WriteOnly);
     auto *printer = new UpdatePrinter(session.applets().first(), &lines, true, false, 2, session.panel());
     printer->followUpdates();
-    quitOnTerminationSignals();
     if (!session.init(error))
         return false;
     if (!UpdatePrinter::done())
@@ -243,7 +244,7 @@ bool recordReadings(const QString &root, const QStringList &pluginPaths, QString
 
 } // namespace
 
-bool captureMachine(const QString &dir, const QStringList &pluginPaths, QString *error)
+bool captureMachine(const QString &dir, const QString &machineDir, const QStringList &pluginPaths, QString *error)
 {
     const QFileInfo target(dir);
     if (target.exists() && !(target.isDir() && QDir(dir).isEmpty(QDir::AllEntries | QDir::System | QDir::Hidden
@@ -269,7 +270,8 @@ bool captureMachine(const QString &dir, const QStringList &pluginPaths, QString 
 
     Counts counts;
     bool hwmonFound = false;
-    if (!copyMachine(root, &counts, &hwmonFound, error))
+    const MachineFiles machine = machineDir.isEmpty() ? MachineFiles() : MachineFiles(machineDir);
+    if (!copyMachine(machine, root, &counts, &hwmonFound, error))
         return false;
 
     // Where no mount namespace can be had, the capture is still worth having.

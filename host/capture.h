@@ -5,10 +5,11 @@
 
 namespace vesh {
 
-// Writes what the applet reads of the machine this process sees into the
-// new folder dir, laid out as a fixture machine for --machine: each entry
-// of /sys/class/hwmon (a link into its device folder under sys/devices, or
-// a plain folder) with the device's name, temp*_input and temp*_label, and
+// Writes what the applet reads of this machine, or of the machine folder
+// machineDir if one is given, into the new folder dir, laid out as a
+// fixture machine for --machine: each entry of /sys/class/hwmon (a link
+// into its device folder under sys/devices, or a plain folder) with the
+// device's name, temp*_input and temp1_label, and
 // device/power/runtime_status where there is one; /proc/net/dev and
 // /proc/meminfo. Every file is copied byte for byte; no other file is read,
 // and nothing but name and runtime_status of a device that sleeps. Then the
@@ -16,6 +17,6 @@ namespace vesh {
 // readings go into dir/expected.json. The capture is made beside dir and
 // renamed at the end, so dir is either complete or not made at all. Prints
 // what was captured. False with a one-line reason.
-bool captureMachine(const QString &dir, const QStringList &pluginPaths, QString *error);
+bool captureMachine(const QString &dir, const QString &machineDir, const QStringList &pluginPaths, QString *error);
 
 } // namespace vesh

@@ -30,6 +30,30 @@ bool writeProcFile(const char *path, const QByteArray &text)
     return ok;
 }
 
+// Why the kernel refused this user a user namespace, and the way out.
+QString userNamespaceError()
+{
+    const char *why = nullptr;
+    switch (errno) {
+    case ENOSPC:
+        why = "user namespaces are turned off here (user.max_user_namespaces is 0, or its limit is reached)";
+        break;
+    case EPERM:
+    case EACCES:
+        why = "unprivileged user namespaces are not allowed here (kernel.unprivileged_userns_clone, an AppArmor "
+              "policy as on Ubuntu 24.04, or a container's filter)";
+        break;
+    case EINVAL:
+        why = "the process runs threads already";
+        break;
+    default:
+        return systemError("cannot make a private mount namespace");
+    }
+    return QStringLiteral("cannot make a private mount namespace: %1; run as root, or where user namespaces "
+                          "are allowed")
+        .arg(QLatin1StringView(why));
+}
+
 bool privateMountNamespace(QString *error)
 {
     // Where we may mount already (root, or in a user namespace of our own
@@ -44,8 +68,7 @@ bool privateMountNamespace(QString *error)
         const uid_t uid = ::geteuid();
         const gid_t gid = ::getegid();
         if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
-            *error = systemError("cannot make a private mount namespace (run as root, or allow "
-                                 "unprivileged user namespaces)");
+            *error = userNamespaceError();
             return false;
         }
         if (!writeProcFile("/proc/self/setgroups", "deny")

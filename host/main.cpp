@@ -6,6 +6,7 @@
 #include "appletsession.h"
 #include "capture.h"
 #include "machine.h"
+#include "machinefolder.h"
 #include "options.h"
 #include "quitonsignal.h"
 #include "updateprinter.h"
@@ -41,20 +42,28 @@ int main(int argc, char *argv[])
     vesh::CommandLine commandLine;
     vesh::Options options;
     QString error;
-    const bool parsed = commandLine.parse(arguments, &options, &error);
     // A command line that makes no sense gets its one-line error, never a
     // GUI application that may find no display.
-    const std::unique_ptr<QCoreApplication> app = vesh::makeApplication(argc, argv, parsed ? options : vesh::Options());
-    if (!parsed)
+    if (!commandLine.parse(arguments, &options, &error))
         fail(error);
-    commandLine.answerHelpOrVersion();
     vesh::resolvePlugins(&options);
 
-    if (!options.machine.isEmpty() && !vesh::machine::enter(options.machine, &error))
-        fail(error);
+    if (!options.machine.isEmpty()) {
+        if (!vesh::machine::checkFolder(options.machine, &error))
+            fail(error);
+        // Entered before the application object exists: a GUI application
+        // starts threads, and the kernel gives a threaded process no user
+        // namespace. A capture reads the folder as it is.
+        if (options.capture.isEmpty() && !vesh::machine::enter(options.machine, &error))
+            fail(error);
+    }
+
+    const std::unique_ptr<QCoreApplication> app = vesh::makeApplication(argc, argv, options);
+    commandLine.answerHelpOrVersion();
+    vesh::quitOnTerminationSignals();
 
     if (!options.capture.isEmpty()) {
-        if (!vesh::captureMachine(options.capture, options.plugins, &error))
+        if (!vesh::captureMachine(options.capture, options.machine, options.plugins, &error))
             fail(error);
         return 0;
     }
@@ -62,7 +71,6 @@ int main(int argc, char *argv[])
     vesh::AppletSession session;
     if (!session.create(options.plugins, &error))
         fail(error);
-    vesh::quitOnTerminationSignals();
 
     // Each line goes out as it is made, whatever standard output is.
     QFile out;

@@ -1,6 +1,6 @@
 #include "options.h"
 
-#include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QLibraryInfo>
 
@@ -14,7 +14,9 @@ CommandLine::CommandLine()
     , m_json(QStringLiteral("json"), QStringLiteral("One JSON object per update."))
     , m_machine(QStringLiteral("machine"),
                 QStringLiteral("Run on the fixture machine in <dir> (its sys/ and proc/ "
-                               "replace /sys and /proc; needs root or user namespaces)."),
+                               "replace /sys and /proc; needs root or user namespaces). "
+                               "A folder that holds anything but plain files, folders and "
+                               "links that stay inside it is refused."),
                 QStringLiteral("dir"))
     , m_capture(QStringLiteral("capture"),
                 QStringLiteral("Write what the applet reads of this machine (or of --machine) "
@@ -95,9 +97,11 @@ void resolvePlugins(Options *options)
 {
     // From the build tree, the plugins built beside this runner; once
     // installed, the folder where the shell looks for applets. Resolved
-    // before a fixture machine hides the real /proc.
+    // before a fixture machine hides the real /proc, which tells where the
+    // runner is.
     if (options->plugins.isEmpty()) {
-        const QString built = QCoreApplication::applicationDirPath() + QStringLiteral("/" VESH_PLUGINS_FROM_RUNNER);
+        const QString runner = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+        const QString built = QFileInfo(runner).path() + QStringLiteral("/" VESH_PLUGINS_FROM_RUNNER);
         options->plugins = {QFileInfo(built).isDir()
                                 ? built
                                 : QLibraryInfo::path(QLibraryInfo::PluginsPath) + QLatin1StringView("/vesh/applets")};

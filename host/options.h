@@ -51,8 +51,9 @@ private:
 #endif
 };
 
-// Makes the plugin paths absolute, defaulting to the built plugins; needs
-// the application object, which knows the runner's own folder.
+// Makes the plugin paths absolute, defaulting to the built plugins; before
+// a fixture machine is entered, as the runner's own folder is read from
+// /proc.
 void resolvePlugins(Options *options);
 
 } // namespace vesh

@@ -13,9 +13,20 @@ namespace vesh {
 namespace {
 
 int signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t signalsSeen = 0;
 
-void onSignal(int)
+void onSignal(int signal)
 {
+    // A second signal ends the process at once: the event loop that the
+    // first one asked may never run again (an applet's cycle that does not
+    // return). The signal is blocked while this handler runs, so it strikes
+    // with its default action as soon as the handler returns.
+    if (signalsSeen != 0) {
+        ::signal(signal, SIG_DFL);
+        ::raise(signal);
+        return;
+    }
+    signalsSeen = 1;
     // Only async-signal-safe work here; the event loop does the rest. The
     // interrupted code may be about to read errno, which write can change.
     const int savedErrno = errno;

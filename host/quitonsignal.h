@@ -3,7 +3,8 @@
 namespace vesh {
 
 // Makes SIGINT and SIGTERM quit the running event loop, so that the usual
-// clean-up (applets destroyed, plugins unloaded) runs before exit.
+// clean-up (applets destroyed, plugins unloaded) runs before exit; a second
+// signal ends the process at once.
 void quitOnTerminationSignals();
 
 } // namespace vesh

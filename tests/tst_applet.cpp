@@ -1,7 +1,6 @@
 #include "temperatureapplet.h"
 
 #include "support/fixturetree.h"
-#include "support/sandbox.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -14,6 +13,7 @@
 #include <QThread>
 #include <QTimer>
 
+using vesh::MachineFiles;
 using vesh::TemperatureApplet;
 
 namespace {
@@ -243,7 +243,6 @@ void TestApplet::discovery_data()
 
 void TestApplet::discovery()
 {
-    SANDBOX_REQUIRED();
     QFETCH(bool, hwmonFolder);
     QFETCH(QStringList, devices);
     QFETCH(QString, cpuLabel);
@@ -257,15 +256,13 @@ void TestApplet::discovery()
     if (hwmonFolder)
         tree.write(QStringLiteral("sys/class/hwmon/hwmon99"), "k10temp\n");
 
-    ON_MACHINE(tree.root(), [&] {
-        LogCapture log;
-        TemperatureApplet applet;
-        QVERIFY(applet.init());
-        QCOMPARE(applet.cpuLabel(), cpuLabel);
-        QCOMPARE(applet.gpuLabel(), gpuLabel);
-        QVERIFY(logLines.size() >= 2);
-        QCOMPARE(logLines.at(1).text, pathLine);
-    });
+    LogCapture log;
+    TemperatureApplet applet(MachineFiles(tree.root()));
+    QVERIFY(applet.init());
+    QCOMPARE(applet.cpuLabel(), cpuLabel);
+    QCOMPARE(applet.gpuLabel(), gpuLabel);
+    QVERIFY(logLines.size() >= 2);
+    QCOMPARE(logLines.at(1).text, pathLine);
 }
 
 void TestApplet::temperatures_data()
@@ -309,7 +306,6 @@ void TestApplet::temperatures_data()
 
 void TestApplet::temperatures()
 {
-    SANDBOX_REQUIRED();
     using Files = QMap<QString, QByteArray>;
     QFETCH(QByteArray, cpuDriver);
     QFETCH(Files, cpuFiles);
@@ -321,201 +317,184 @@ void TestApplet::temperatures()
     tree.addHwmon(QStringLiteral("hwmon0"), gpuDriver.isEmpty() ? QByteArray("acpitz\n") : gpuDriver + '\n', gpuFiles);
     tree.addHwmon(QStringLiteral("hwmon1"), cpuDriver + '\n', cpuFiles);
 
-    ON_MACHINE(tree.root(), [&] {
-        LogCapture log;
-        TemperatureApplet applet;
-        applet.init();
-        const QList<int> values{applet.cpuTemp(), applet.gpuTemp(), applet.cpuTempTctl(), applet.gpuTempJunction(),
-                                applet.gpuTempMem()};
-        QCOMPARE(values, expected);
-        QCOMPARE(logLines.at(2).text, QStringLiteral("Temps - CPU: %1 GPU: %2 CPU Tctl: %3 GPU Junc: %4 GPU Mem: %5")
-                                          .arg(expected[0]).arg(expected[1]).arg(expected[2]).arg(expected[3])
-                                          .arg(expected[4]));
-    });
+    LogCapture log;
+    TemperatureApplet applet(MachineFiles(tree.root()));
+    applet.init();
+    const QList<int> values{applet.cpuTemp(), applet.gpuTemp(), applet.cpuTempTctl(), applet.gpuTempJunction(),
+                            applet.gpuTempMem()};
+    QCOMPARE(values, expected);
+    QCOMPARE(logLines.at(2).text, QStringLiteral("Temps - CPU: %1 GPU: %2 CPU Tctl: %3 GPU Junc: %4 GPU Mem: %5")
+                                      .arg(expected[0]).arg(expected[1]).arg(expected[2]).arg(expected[3])
+                                      .arg(expected[4]));
 }
 
 void TestApplet::debugLines()
 {
-    SANDBOX_REQUIRED();
     FixtureTree tree;
     addDesktop(tree);
     tree.write(QStringLiteral("proc/net/dev"), netDev(1000, 2000));
     tree.write(QStringLiteral("proc/meminfo"), memInfo(16000000, 10500000));
 
-    ON_MACHINE(tree.root(), [&] {
-        LogCapture log;
-        {
-            TemperatureApplet applet;
-            applet.init();
-            QVERIFY(QMetaObject::invokeMethod(&applet, "refresh"));
-        }
-        const QStringList expected = {
-            QStringLiteral("TemperatureApplet::init() - rootObject set, scanning hwmon..."),
-            QStringLiteral("CPU hwmon path: \"/sys/class/hwmon/hwmon1\" GPU hwmon path: \"/sys/class/hwmon/hwmon0\""),
-            QStringLiteral("Temps - CPU: 48 GPU: 41 CPU Tctl: 51 GPU Junc: 44 GPU Mem: 46"),
-            QStringLiteral("Initial temps - CPU: 48 GPU: 41"),
-            QStringLiteral("Temps - CPU: 48 GPU: 41 CPU Tctl: 51 GPU Junc: 44 GPU Mem: 46"),
-        };
-        // Nothing more, also not on destruction.
-        QCOMPARE(log.texts(), expected);
-        const QList<QByteArray> functions = {"init", "init", "refresh", "init", "refresh"};
-        for (int i = 0; i < logLines.size(); ++i) {
-            const LogLine &line = logLines.at(i);
-            QCOMPARE(line.type, QtDebugMsg);
-            QCOMPARE(line.category, QByteArray("default"));
-            QCOMPARE(QFileInfo(line.file).fileName(), QStringLiteral("temperatureapplet.cpp"));
-            QVERIFY(line.line > 0);
-            QVERIFY2(line.function.contains("vesh::TemperatureApplet::" + functions.at(i) + "()"), line.function);
-        }
-    });
+    LogCapture log;
+    {
+        TemperatureApplet applet(MachineFiles(tree.root()));
+        applet.init();
+        QVERIFY(QMetaObject::invokeMethod(&applet, "refresh"));
+    }
+    const QStringList expected = {
+        QStringLiteral("TemperatureApplet::init() - rootObject set, scanning hwmon..."),
+        QStringLiteral("CPU hwmon path: \"/sys/class/hwmon/hwmon1\" GPU hwmon path: \"/sys/class/hwmon/hwmon0\""),
+        QStringLiteral("Temps - CPU: 48 GPU: 41 CPU Tctl: 51 GPU Junc: 44 GPU Mem: 46"),
+        QStringLiteral("Initial temps - CPU: 48 GPU: 41"),
+        QStringLiteral("Temps - CPU: 48 GPU: 41 CPU Tctl: 51 GPU Junc: 44 GPU Mem: 46"),
+    };
+    // Nothing more, also not on destruction.
+    QCOMPARE(log.texts(), expected);
+    const QList<QByteArray> functions = {"init", "init", "refresh", "init", "refresh"};
+    for (int i = 0; i < logLines.size(); ++i) {
+        const LogLine &line = logLines.at(i);
+        QCOMPARE(line.type, QtDebugMsg);
+        QCOMPARE(line.category, QByteArray("default"));
+        QCOMPARE(QFileInfo(line.file).fileName(), QStringLiteral("temperatureapplet.cpp"));
+        QVERIFY(line.line > 0);
+        QVERIFY2(line.function.contains("vesh::TemperatureApplet::" + functions.at(i) + "()"), line.function);
+    }
 }
 
 void TestApplet::signalsAndTimer()
 {
-    SANDBOX_REQUIRED();
     FixtureTree tree;
     addProcFiles(tree);
 
-    ON_MACHINE(tree.root(), [&] {
-        LogCapture log;
-        TemperatureApplet applet;
-        QSignalSpy spy(&applet, &TemperatureApplet::tempsChanged);
-        QVERIFY(applet.init());
-        // One sample is announced before the timer starts.
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(applet.rootObject(), &applet);
-        QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0B/s"));
-        QCOMPARE(applet.memUsage(), QStringLiteral("MEM 5.2G/15.3G 34.4%"));
+    LogCapture log;
+    TemperatureApplet applet(MachineFiles(tree.root()));
+    QSignalSpy spy(&applet, &TemperatureApplet::tempsChanged);
+    QVERIFY(applet.init());
+    // One sample is announced before the timer starts.
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(applet.rootObject(), &applet);
+    QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0B/s"));
+    QCOMPARE(applet.memUsage(), QStringLiteral("MEM 5.2G/15.3G 34.4%"));
 
-        const QTimer *timer = applet.findChild<QTimer *>();
-        QVERIFY(timer->isActive());
-        QCOMPARE(timer->interval(), 2000);
-        QVERIFY(!timer->isSingleShot());
+    const QTimer *timer = applet.findChild<QTimer *>();
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), 2000);
+    QVERIFY(!timer->isSingleShot());
 
-        // A refresh through the meta-object is a whole cycle; equal values
-        // are announced all the same.
-        QVERIFY(QMetaObject::invokeMethod(&applet, "refresh"));
-        QCOMPARE(spy.count(), 2);
-        QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0B/s  0B/s"));
+    // A refresh through the meta-object is a whole cycle; equal values
+    // are announced all the same.
+    QVERIFY(QMetaObject::invokeMethod(&applet, "refresh"));
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0B/s  0B/s"));
 
-        // The timer's tick samples the growth over its 2 s (a coarse timer:
-        // within 5 %, and the sample times are not the timer's own).
-        FixtureTree::writeFile(QStringLiteral("/proc/net/dev"), netDev(1004096, 500000));
-        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 3, 3000);
-        const QStringList rates = applet.netSpeed().mid(4).split(QStringLiteral("  "));
-        QCOMPARE(rates.size(), 2);
-        QVERIFY2(bytesPerSecond(rates.at(0)) >= 4096 / 2.2 && bytesPerSecond(rates.at(0)) <= 4096 / 1.8,
-                 qPrintable(applet.netSpeed()));
-        QCOMPARE(rates.at(1), QStringLiteral("0B/s"));
-        QCOMPARE(log.texts().size(), 6);
-    });
+    // The timer's tick samples the growth over its 2 s (a coarse timer:
+    // within 5 %, and the sample times are not the timer's own).
+    tree.write(QStringLiteral("proc/net/dev"), netDev(1004096, 500000));
+    QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 3, 3000);
+    const QStringList rates = applet.netSpeed().mid(4).split(QStringLiteral("  "));
+    QCOMPARE(rates.size(), 2);
+    QVERIFY2(bytesPerSecond(rates.at(0)) >= 4096 / 2.2 && bytesPerSecond(rates.at(0)) <= 4096 / 1.8,
+             qPrintable(applet.netSpeed()));
+    QCOMPARE(rates.at(1), QStringLiteral("0B/s"));
+    QCOMPARE(log.texts().size(), 6);
 }
 
 void TestApplet::skippedValuesKeepTheirContent()
 {
-    SANDBOX_REQUIRED();
     FixtureTree tree;
     addDesktop(tree);
-    const QString cpu = QLatin1StringView("/") + FixtureTree::hwmonDevice(QStringLiteral("hwmon1"));
-    const QString gpu = QLatin1StringView("/") + FixtureTree::hwmonDevice(QStringLiteral("hwmon0"));
+    const QString cpu = FixtureTree::hwmonDevice(QStringLiteral("hwmon1"));
+    const QString gpu = FixtureTree::hwmonDevice(QStringLiteral("hwmon0"));
 
-    ON_MACHINE(tree.root(), [&] {
-        TemperatureApplet applet;
-        applet.init();
-        QCOMPARE(applet.cpuTempTctl(), 51);
+    TemperatureApplet applet(MachineFiles(tree.root()));
+    applet.init();
+    QCOMPARE(applet.cpuTempTctl(), 51);
 
-        // The label no longer reads Tctl: the control temperature is left as it was.
-        FixtureTree::writeFile(cpu + QLatin1StringView("/temp1_label"), "Tdie\n");
-        FixtureTree::writeFile(cpu + QLatin1StringView("/temp1_input"), "60000\n");
-        FixtureTree::writeFile(cpu + QLatin1StringView("/temp3_input"), "70000\n");
-        applet.refresh();
-        QCOMPARE(applet.cpuTemp(), 60);
-        QCOMPARE(applet.cpuTempTctl(), 51);
+    // The label no longer reads Tctl: the control temperature is left as it was.
+    tree.write(cpu + QLatin1StringView("/temp1_label"), "Tdie\n");
+    tree.write(cpu + QLatin1StringView("/temp1_input"), "60000\n");
+    tree.write(cpu + QLatin1StringView("/temp3_input"), "70000\n");
+    applet.refresh();
+    QCOMPARE(applet.cpuTemp(), 60);
+    QCOMPARE(applet.cpuTempTctl(), 51);
 
-        // The chosen GPU goes away: its readings become 0, nothing else changes.
-        QVERIFY(QDir(gpu).removeRecursively());
-        applet.refresh();
-        QCOMPARE(applet.gpuTemp(), 0);
-        QCOMPARE(applet.gpuTempJunction(), 0);
-        QCOMPARE(applet.gpuTempMem(), 0);
-        QCOMPARE(applet.gpuLabel(), QStringLiteral("amdgpu"));
-        QCOMPARE(applet.cpuTemp(), 60);
-    });
+    // The chosen GPU goes away: its readings become 0, nothing else changes.
+    tree.remove(gpu);
+    applet.refresh();
+    QCOMPARE(applet.gpuTemp(), 0);
+    QCOMPARE(applet.gpuTempJunction(), 0);
+    QCOMPARE(applet.gpuTempMem(), 0);
+    QCOMPARE(applet.gpuLabel(), QStringLiteral("amdgpu"));
+    QCOMPARE(applet.cpuTemp(), 60);
 }
 
 void TestApplet::netAndMemoryThroughTheApplet()
 {
-    SANDBOX_REQUIRED();
     FixtureTree tree;
-    ON_MACHINE(tree.root(), [&] {
-        // Neither file exists on the first cycle: the next good one is
-        // still a first sample.
-        TemperatureApplet applet;
-        applet.init();
-        QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0/s"));
-        QCOMPARE(applet.memUsage(), QStringLiteral("MEM 0G 0%"));
+    // Neither file exists on the first cycle: the next good one is
+    // still a first sample.
+    TemperatureApplet applet(MachineFiles(tree.root()));
+    applet.init();
+    QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0/s"));
+    QCOMPARE(applet.memUsage(), QStringLiteral("MEM 0G 0%"));
 
-        // A folder in the file's place does not open either, as with QFile.
-        QVERIFY(QDir().mkpath(QStringLiteral("/proc/net/dev")));
-        applet.refresh();
-        QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0/s"));
-        QVERIFY(QDir().rmdir(QStringLiteral("/proc/net/dev")));
+    // A folder in the file's place does not open either, as with QFile.
+    tree.makeFolder(QStringLiteral("proc/net/dev"));
+    applet.refresh();
+    QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0/s"));
+    tree.remove(QStringLiteral("proc/net/dev"));
 
-        FixtureTree::writeFile(QStringLiteral("/proc/net/dev"), netDev(1000000, 500000));
-        FixtureTree::writeFile(QStringLiteral("/proc/meminfo"), memInfo(800000, 300000));
-        applet.refresh();
-        QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0B/s"));
-        QCOMPARE(applet.memUsage(), QStringLiteral("MEM 488M/781M 62.5%"));
+    tree.write(QStringLiteral("proc/net/dev"), netDev(1000000, 500000));
+    tree.write(QStringLiteral("proc/meminfo"), memInfo(800000, 300000));
+    applet.refresh();
+    QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0B/s"));
+    QCOMPARE(applet.memUsage(), QStringLiteral("MEM 488M/781M 62.5%"));
 
-        // Counters that went down show no traffic, never a wrapped figure.
-        FixtureTree::writeFile(QStringLiteral("/proc/net/dev"), netDev(10, 500000));
-        FixtureTree::writeFile(QStringLiteral("/proc/meminfo"), memInfo(1000000, 2000000));
-        applet.refresh();
-        QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0B/s  0B/s"));
-        QCOMPARE(applet.memUsage(), QStringLiteral("MEM 0M/977M 0.0%"));
-    });
+    // Counters that went down show no traffic, never a wrapped figure.
+    tree.write(QStringLiteral("proc/net/dev"), netDev(10, 500000));
+    tree.write(QStringLiteral("proc/meminfo"), memInfo(1000000, 2000000));
+    applet.refresh();
+    QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0B/s  0B/s"));
+    QCOMPARE(applet.memUsage(), QStringLiteral("MEM 0M/977M 0.0%"));
 }
 
 void TestApplet::unreadableFilesRecover()
 {
-    SANDBOX_REQUIRED();
     FixtureTree tree;
     addProcFiles(tree);
 
-    ON_MACHINE(tree.root(), [&] {
-        TemperatureApplet applet;
-        QElapsedTimer sinceFirstSample;
-        sinceFirstSample.start();
-        applet.init();
-        const qint64 afterFirstSample = sinceFirstSample.elapsed();
+    TemperatureApplet applet(MachineFiles(tree.root()));
+    QElapsedTimer sinceFirstSample;
+    sinceFirstSample.start();
+    applet.init();
+    const qint64 afterFirstSample = sinceFirstSample.elapsed();
 
-        QThread::msleep(600);
-        QVERIFY(QFile::remove(QStringLiteral("/proc/net/dev")));
-        QVERIFY(QFile::remove(QStringLiteral("/proc/meminfo")));
-        applet.refresh();
-        QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0/s"));
-        QCOMPARE(applet.memUsage(), QStringLiteral("MEM 0G 0%"));
+    QThread::msleep(600);
+    tree.remove(QStringLiteral("proc/net/dev"));
+    tree.remove(QStringLiteral("proc/meminfo"));
+    applet.refresh();
+    QCOMPARE(applet.netSpeed(), QStringLiteral("NET 0/s"));
+    QCOMPARE(applet.memUsage(), QStringLiteral("MEM 0G 0%"));
 
-        // Readable again: the rate covers the whole gap since the last good
-        // sample, not the time since the failed one.
-        constexpr double Growth = 8.0 * 1048576.0;
-        FixtureTree::writeFile(QStringLiteral("/proc/net/dev"), netDev(1000000 + quint64(Growth), 500000));
-        FixtureTree::writeFile(QStringLiteral("/proc/meminfo"), memInfo(16000000, 10500000));
-        const qint64 beforeLastSample = sinceFirstSample.elapsed();
-        applet.refresh();
-        const qint64 afterLastSample = sinceFirstSample.elapsed();
+    // Readable again: the rate covers the whole gap since the last good
+    // sample, not the time since the failed one.
+    constexpr double Growth = 8.0 * 1048576.0;
+    tree.write(QStringLiteral("proc/net/dev"), netDev(1000000 + quint64(Growth), 500000));
+    tree.write(QStringLiteral("proc/meminfo"), memInfo(16000000, 10500000));
+    const qint64 beforeLastSample = sinceFirstSample.elapsed();
+    applet.refresh();
+    const qint64 afterLastSample = sinceFirstSample.elapsed();
 
-        QCOMPARE(applet.memUsage(), QStringLiteral("MEM 5.2G/15.3G 34.4%"));
-        const QStringList rates = applet.netSpeed().mid(4).split(QStringLiteral("  "));
-        QCOMPARE(rates.size(), 2);
-        QCOMPARE(rates.at(1), QStringLiteral("0B/s"));
-        // Millisecond clock and one shown decimal: allow 1 ms and 0.05 M/s.
-        const double shortest = (beforeLastSample - afterFirstSample - 1) / 1000.0;
-        const double longest = (afterLastSample + 1) / 1000.0;
-        const double shown = bytesPerSecond(rates.at(0));
-        QVERIFY2(shown >= Growth / longest - 0.05 * 1048576 && shown <= Growth / shortest + 0.05 * 1048576,
-                 qPrintable(rates.at(0)));
-    });
+    QCOMPARE(applet.memUsage(), QStringLiteral("MEM 5.2G/15.3G 34.4%"));
+    const QStringList rates = applet.netSpeed().mid(4).split(QStringLiteral("  "));
+    QCOMPARE(rates.size(), 2);
+    QCOMPARE(rates.at(1), QStringLiteral("0B/s"));
+    // Millisecond clock and one shown decimal: allow 1 ms and 0.05 M/s.
+    const double shortest = (beforeLastSample - afterFirstSample - 1) / 1000.0;
+    const double longest = (afterLastSample + 1) / 1000.0;
+    const double shown = bytesPerSecond(rates.at(0));
+    QVERIFY2(shown >= Growth / longest - 0.05 * 1048576 && shown <= Growth / shortest + 0.05 * 1048576,
+             qPrintable(rates.at(0)));
 }
 
 void TestApplet::sleepingGpuIsLeftAsleep_data()
@@ -533,7 +512,6 @@ void TestApplet::sleepingGpuIsLeftAsleep_data()
 
 void TestApplet::sleepingGpuIsLeftAsleep()
 {
-    SANDBOX_REQUIRED();
     QFETCH(QByteArray, status);
     QFETCH(bool, asleep);
 
@@ -545,23 +523,21 @@ void TestApplet::sleepingGpuIsLeftAsleep()
     if (!status.isNull())
         tree.write(statusFile, status);
 
-    ON_MACHINE(tree.root(), [&] {
-        TemperatureApplet applet;
-        QSignalSpy spy(&applet, &TemperatureApplet::tempsChanged);
-        applet.init();
-        const QList<int> awake{41, 44, 46};
-        const QList<int> none{0, 0, 0};
-        auto gpu = [&] { return QList<int>{applet.gpuTemp(), applet.gpuTempJunction(), applet.gpuTempMem()}; };
-        QCOMPARE(gpu(), asleep ? none : awake);
-        QCOMPARE(applet.cpuTemp(), 48);
-        QCOMPARE(applet.gpuLabel(), QStringLiteral("amdgpu"));
+    TemperatureApplet applet(MachineFiles(tree.root()));
+    QSignalSpy spy(&applet, &TemperatureApplet::tempsChanged);
+    applet.init();
+    const QList<int> awake{41, 44, 46};
+    const QList<int> none{0, 0, 0};
+    auto gpu = [&] { return QList<int>{applet.gpuTemp(), applet.gpuTempJunction(), applet.gpuTempMem()}; };
+    QCOMPARE(gpu(), asleep ? none : awake);
+    QCOMPARE(applet.cpuTemp(), 48);
+    QCOMPARE(applet.gpuLabel(), QStringLiteral("amdgpu"));
 
-        // The card changes state between two cycles; the next cycle follows.
-        FixtureTree::writeFile(QLatin1StringView("/") + statusFile, asleep ? "active\n" : "suspended\n");
-        applet.refresh();
-        QCOMPARE(gpu(), asleep ? awake : none);
-        QCOMPARE(spy.count(), 2);
-    });
+    // The card changes state between two cycles; the next cycle follows.
+    tree.write(statusFile, asleep ? "active\n" : "suspended\n");
+    applet.refresh();
+    QCOMPARE(gpu(), asleep ? awake : none);
+    QCOMPARE(spy.count(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestApplet)

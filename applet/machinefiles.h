@@ -1,0 +1,58 @@
+#pragma once
+
+#include "kernelfile.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace vesh {
+
+// The kernel files the applet reads, named once for the applet, the
+// runner's capture and the benchmark. Paths are the machine's own (/sys/...,
+// /proc/...); MachineFiles says where they lie.
+namespace files {
+inline constexpr QStringView HwmonClass = u"/sys/class/hwmon";
+// The hwmon class's entries that are devices.
+inline constexpr QStringView HwmonEntries = u"hwmon*";
+// In each device folder: its driver name, its temperatures in millidegrees,
+// the label that tells an AMD CPU's Tctl, and the power state of the device
+// behind it.
+inline constexpr QStringView DriverName = u"name";
+inline constexpr QStringView TempInputs = u"temp*_input";
+inline constexpr QStringView CpuLabel = u"temp1_label";
+inline constexpr QStringView PowerState = u"device/power/runtime_status";
+inline constexpr QStringView NetDev = u"/proc/net/dev";
+inline constexpr QStringView MemInfo = u"/proc/meminfo";
+
+// "temp<index>_input".
+QString tempInput(int index);
+} // namespace files
+
+// Where the machine's files are read: this machine's own /sys and /proc, or
+// a machine folder laid out the same way (DIR/sys, DIR/proc), as fixture
+// machines and captures are. Every read of the applet goes through here.
+class MachineFiles
+{
+public:
+    // This machine's own files.
+    MachineFiles() = default;
+    // The files of the machine folder dir.
+    explicit MachineFiles(const QString &dir);
+
+    // Where a path of the machine (/sys/..., /proc/...) lies here.
+    QString path(QStringView machinePath) const { return m_root + machinePath.toString(); }
+
+    // kernelfile::read of the machine path given in parts.
+    bool read(std::initializer_list<QStringView> machinePath, kernelfile::Buffer *contents,
+              kernelfile::End end) const;
+
+    // The entries of /sys/class/hwmon in the applet's order: names only,
+    // of folders and links to folders, matching "hwmon*" in any case,
+    // sorted by name without regard to case (hwmon10 before hwmon2).
+    QStringList hwmonEntries() const;
+
+private:
+    QString m_root; // empty for this machine
+};
+
+} // namespace vesh

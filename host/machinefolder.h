@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+namespace vesh::machine {
+
+// Whether dir can stand for a machine: a folder whose sys/ and proc/, where
+// present, can be read and hold only plain files, folders and links that
+// stay inside them. Machine folders are captures that strangers attach to
+// their reports; a FIFO, a device node, a socket or a link out of the
+// folder (to /dev/zero, say) could hang or mislead whatever reads them. A
+// link that stays inside but leads nowhere is fine, as on a real machine.
+// False with a one-line reason.
+bool checkFolder(const QString &dir, QString *error);
+
+} // namespace vesh::machine
