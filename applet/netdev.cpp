@@ -20,14 +20,17 @@ quint64 counterValue(QByteArrayView piece)
     return QString::fromLatin1(piece).toULongLong(nullptr, 10);
 }
 
-void addInterfaceLine(QByteArrayView line, Sample &totals)
+} // namespace
+
+bool detail::interfaceFromLine(QByteArrayView line, Interface *interface)
 {
     line = line.trimmed();
     const qsizetype colon = line.indexOf(':');
     if (colon < 0)
-        return;
-    if (line.first(colon).trimmed() == "lo")
-        return;
+        return false;
+    const QByteArrayView name = line.first(colon).trimmed();
+    if (name == "lo")
+        return false;
 
     // Only spaces separate counters; a run of them counts as one.
     QByteArrayView rest = line.sliced(colon + 1).trimmed();
@@ -47,11 +50,13 @@ void addInterfaceLine(QByteArrayView line, Sample &totals)
         ++counters;
     }
     if (counters < CountersPerLine)
-        return;
+        return false;
 
-    totals.rxBytes += counterValue(rxBytes);
-    totals.txBytes += counterValue(txBytes);
+    *interface = {name, counterValue(rxBytes), counterValue(txBytes)};
+    return true;
 }
+
+namespace {
 
 double growthPerSecond(quint64 previous, quint64 current, double seconds)
 {
@@ -67,15 +72,10 @@ double growthPerSecond(quint64 previous, quint64 current, double seconds)
 Sample totalsFromText(QByteArrayView text)
 {
     Sample totals;
-    int lineNumber = 0;
-    while (!text.isEmpty()) {
-        const qsizetype end = text.indexOf('\n');
-        const QByteArrayView line = end < 0 ? text : text.first(end);
-        text = end < 0 ? QByteArrayView() : text.sliced(end + 1);
-        // The two heading lines are skipped by position, unread.
-        if (++lineNumber > 2)
-            addInterfaceLine(line, totals);
-    }
+    forEachInterface(text, [&totals](const Interface &interface) {
+        totals.rxBytes += interface.rxBytes;
+        totals.txBytes += interface.txBytes;
+    });
     return totals;
 }
 

@@ -14,9 +14,22 @@ struct Sample
     qint64 msecsSinceEpoch = 0; // 0 or less: no sample taken yet
 };
 
-// Received and sent bytes summed over every interface but loopback. The
-// first two lines are headings; lines without a colon or with fewer than
-// 16 counters are skipped; counters that do not parse add 0.
+// One interface line: its name and its received and sent byte counters.
+struct Interface
+{
+    QByteArrayView name;
+    quint64 rxBytes = 0;
+    quint64 txBytes = 0;
+};
+
+// Calls counted(Interface) for every interface line that counts, in order:
+// the first two lines are headings; lines without a colon, the loopback
+// interface "lo" and lines with fewer than 16 counters are skipped;
+// counters that do not parse read as 0.
+template <typename Counted>
+void forEachInterface(QByteArrayView text, Counted counted);
+
+// Received and sent bytes summed over every interface that counts.
 Sample totalsFromText(QByteArrayView text);
 
 // "512B/s", "1.5K/s", "3.3M/s" for a rate in bytes per second.
@@ -25,5 +38,25 @@ QString rateText(double bytesPerSecond);
 // The display text for the step from previous to current: "NET 0B/s" when
 // there is no previous sample, otherwise "NET <down>  <up>".
 QString speedText(const Sample &previous, const Sample &current);
+
+namespace detail {
+// The interface line's figures; false for a line that does not count.
+bool interfaceFromLine(QByteArrayView line, Interface *interface);
+} // namespace detail
+
+template <typename Counted>
+void forEachInterface(QByteArrayView text, Counted counted)
+{
+    int lineNumber = 0;
+    while (!text.isEmpty()) {
+        const qsizetype end = text.indexOf('\n');
+        const QByteArrayView line = end < 0 ? text : text.first(end);
+        text = end < 0 ? QByteArrayView() : text.sliced(end + 1);
+        // The two heading lines are skipped by position, unread.
+        Interface interface;
+        if (++lineNumber > 2 && detail::interfaceFromLine(line, &interface))
+            counted(interface);
+    }
+}
 
 } // namespace vesh::netdev

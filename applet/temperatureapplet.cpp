@@ -1,5 +1,6 @@
 #include "temperatureapplet.h"
 
+#include "discovery.h"
 #include "hwmon.h"
 #include "kernelfile.h"
 #include "meminfo.h"
@@ -84,27 +85,16 @@ void TemperatureApplet::refresh()
 
 void TemperatureApplet::findHwmonDevices()
 {
-    // hwmon10 is listed before hwmon2; the last matching device of a
-    // category wins.
-    const QStringList entries = m_files.hwmonEntries();
-    for (const QString &entry : entries) {
-        kernelfile::Buffer name;
-        if (!m_files.read({files::HwmonClass, u"/", entry, u"/", files::DriverName}, &name, kernelfile::End::ShortRead))
-            continue;
-        const QString driverName = QString::fromUtf8(QByteArrayView(name)).trimmed();
-
-        switch (hwmon::categoryOf(driverName)) {
-        case hwmon::Category::Cpu:
-            m_cpuHwmonPath = QStringLiteral("%1/%2").arg(files::HwmonClass, entry);
-            m_cpuLabel = driverName;
-            break;
-        case hwmon::Category::Gpu:
-            m_gpuHwmonPath = QStringLiteral("%1/%2").arg(files::HwmonClass, entry);
-            m_gpuLabel = driverName;
-            break;
-        case hwmon::Category::None:
-            break;
-        }
+    const discovery::Devices found = discovery::find(m_files);
+    if (found.cpu >= 0) {
+        const discovery::Device &cpu = found.entries.at(found.cpu);
+        m_cpuHwmonPath = discovery::devicePath(cpu.entry);
+        m_cpuLabel = cpu.driverName;
+    }
+    if (found.gpu >= 0) {
+        const discovery::Device &gpu = found.entries.at(found.gpu);
+        m_gpuHwmonPath = discovery::devicePath(gpu.entry);
+        m_gpuLabel = gpu.driverName;
     }
 }
 

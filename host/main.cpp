@@ -5,6 +5,7 @@
 #include "application.h"
 #include "appletsession.h"
 #include "capture.h"
+#include "explain.h"
 #include "machine.h"
 #include "machinefolder.h"
 #include "options.h"
@@ -48,9 +49,13 @@ int main(int argc, char *argv[])
         fail(error);
     vesh::resolvePlugins(&options);
 
+    if (!options.machine.isEmpty() && !vesh::machine::checkFolder(options.machine, &error))
+        fail(error);
+    if (options.explain) {
+        vesh::explainMachine(options.machine, options.json);
+        return 0;
+    }
     if (!options.machine.isEmpty()) {
-        if (!vesh::machine::checkFolder(options.machine, &error))
-            fail(error);
         // Entered before the application object exists: a GUI application
         // starts threads, and the kernel gives a threaded process no user
         // namespace. A capture reads the folder as it is.

@@ -23,6 +23,10 @@ CommandLine::CommandLine()
                                "into the new folder <dir>, laid out as a fixture machine, with "
                                "the applet's readings in expected.json."),
                 QStringLiteral("dir"))
+    , m_explain(QStringLiteral("explain"),
+                QStringLiteral("Print what the applet sees on this machine (or on --machine) and "
+                               "why: every hwmon device and whether it is read, the readings, and "
+                               "why a reading shows 0 or nothing. With --json, as one JSON object."))
 #ifdef VESH_HOST_QML
     , m_qml(QStringLiteral("qml"),
             QStringLiteral("Show the applet through the QML scene in <file>, whose root has "
@@ -35,7 +39,7 @@ CommandLine::CommandLine()
 {
     m_parser.setApplicationDescription(QStringLiteral(
         "Loads panel applet plugins as the shell does and prints their properties on every update."));
-    m_parser.addOptions({m_once, m_count, m_json, m_machine, m_capture});
+    m_parser.addOptions({m_once, m_count, m_json, m_machine, m_capture, m_explain});
 #ifdef VESH_HOST_QML
     m_parser.addOptions({m_qml, m_screenshot, m_dark});
 #endif
@@ -74,6 +78,12 @@ bool CommandLine::parse(const QStringList &arguments, Options *options, QString 
         return false;
     }
 #endif
+    options->explain = m_parser.isSet(m_explain);
+    if (options->explain
+        && (options->once || m_parser.isSet(m_count) || m_parser.isSet(m_capture) || !options->qml.isEmpty())) {
+        *error = QStringLiteral("--explain goes with --machine and --json only");
+        return false;
+    }
     if (m_parser.isSet(m_capture)) {
         if (options->once || m_parser.isSet(m_count) || options->json || !options->qml.isEmpty()) {
             *error = QStringLiteral("--capture goes with --machine and plugin paths only");

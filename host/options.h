@@ -14,6 +14,7 @@ struct Options
     bool json = false;
     QString machine;
     QString capture; // absolute
+    bool explain = false;
     QString qml;
     QString screenshot;
     bool dark = false;
@@ -44,6 +45,7 @@ private:
     QCommandLineOption m_json;
     QCommandLineOption m_machine;
     QCommandLineOption m_capture;
+    QCommandLineOption m_explain;
 #ifdef VESH_HOST_QML
     QCommandLineOption m_qml;
     QCommandLineOption m_screenshot;

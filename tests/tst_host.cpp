@@ -216,6 +216,8 @@ private slots:
         QTest::newRow("count not a number") << QStringList{"--count", "x"} << "--count takes a whole number";
         QTest::newRow("missing machine") << QStringList{"--machine", "/nonexistent"}
                                          << "/nonexistent: no such machine folder";
+        QTest::newRow("explain with count") << QStringList{"--explain", "--count", "2"}
+                                            << "--explain goes with --machine and --json only";
         QTest::newRow("capture where nothing can be written")
             << QStringList{"--capture", "/proc/vesh-capture"} << "/proc/vesh-capture: cannot write beside it";
     }
@@ -504,6 +506,93 @@ private slots:
         QCOMPARE(lines.size(), 1);
         QVERIFY2(lines.first().startsWith("vesh-host: " + QFile::encodeName(machine.root())), run.err.constData());
         QVERIFY2(lines.first().contains(message.toUtf8()), run.err.constData());
+    }
+
+    // --explain names every hwmon entry of a machine, chooses what the
+    // applet chooses, and says why a reading is missing.
+    void explain_data()
+    {
+        QTest::addColumn<QString>("machine");  // a fixture machine, or a made-up one below
+        QTest::addColumn<QString>("cpuLabel"); // the chosen devices' driver names
+        QTest::addColumn<QString>("gpuLabel");
+        QTest::addColumn<QStringList>("reasons"); // "where: why" lines of the JSON object
+
+        const QDir machines(QStringLiteral(VESH_FIXTURES "/machines"));
+        for (const QString &name : machines.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile file(machines.filePath(name) + QStringLiteral("/expected.json"));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QJsonObject first = QJsonDocument::fromJson(file.readAll())["updates"][0].toObject();
+            QStringList reasons;
+            if (name == u"laptop-dgpu-asleep")
+                reasons << QStringLiteral("gpuTemp: the card is asleep") << QStringLiteral("hwmon2: a later GPU device wins");
+            else if (name == u"intel-nouveau")
+                reasons << QStringLiteral("cpuTempTctl: temp1_label reads \"Package id 0\\n\", not \"Tctl\"");
+            else if (name == u"arm-server")
+                reasons << QStringLiteral("hwmon1: not a driver the applet reads")
+                        << QStringLiteral("gpuLabel: no GPU sensor of a driver the applet reads");
+            else if (name == u"no-hwmon")
+                reasons << QStringLiteral("cpuLabel: the machine shows no hardware sensors");
+            QTest::newRow(qPrintable(name)) << machines.filePath(name) << first[u"cpuLabel"].toString()
+                                            << first[u"gpuLabel"].toString() << reasons;
+        }
+        QTest::newRow("a name file missing, one padded with NUL, two CPU devices")
+            << "<made-up>" << "coretemp" << ""
+            << QStringList{"hwmon0: it has no driver name", "hwmon1: not a driver the applet reads",
+                           "hwmon2: a later CPU device wins"};
+    }
+
+    void explain()
+    {
+        QFETCH(QString, machine);
+        QFETCH(QString, cpuLabel);
+        QFETCH(QString, gpuLabel);
+        QFETCH(QStringList, reasons);
+        FixtureTree madeUp;
+        if (machine == u"<made-up>") {
+            madeUp.addHwmon(QStringLiteral("hwmon0"), "k10temp\n");
+            madeUp.remove(FixtureTree::hwmonDevice(QStringLiteral("hwmon0")) + QStringLiteral("/name"));
+            madeUp.addHwmon(QStringLiteral("hwmon1"), QByteArray("amdgpu\0\0\0\n", 10));
+            madeUp.addHwmon(QStringLiteral("hwmon2"), "coretemp\n", {{QStringLiteral("temp1_input"), "40000\n"}});
+            madeUp.addHwmon(QStringLiteral("hwmon3"), "coretemp\n", {{QStringLiteral("temp1_input"), "41000\n"}});
+            machine = madeUp.root();
+        }
+        const Run text = runHost({QStringLiteral("--explain"), QStringLiteral("--machine"), machine});
+        const Run json = runHost({QStringLiteral("--machine"), machine, QStringLiteral("--explain"), QStringLiteral("--json")});
+        QVERIFY2(text.exitCode == 0 && json.exitCode == 0, text.err.constData());
+        QJsonParseError error;
+        const QJsonObject report = QJsonDocument::fromJson(json.out, &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+
+        // Every entry, in the applet's order, and the two it reads.
+        const QStringList listed = QDir(machine + QStringLiteral("/sys/class/hwmon"))
+                                       .entryList({QStringLiteral("hwmon*")}, QDir::Dirs, QDir::NoSort);
+        QStringList named;
+        QStringList chosen;
+        QStringList found;
+        for (const QJsonValue &entry : report[u"hwmon"][u"entries"].toArray()) {
+            named << entry[u"entry"].toString();
+            QVERIFY2(text.out.contains("  " + entry[u"entry"].toString().toUtf8() + "  "), text.out.constData());
+            if (entry[u"chosen"].toBool())
+                chosen << entry[u"name"].toString().remove(QStringLiteral("\\n"));
+            found << entry[u"entry"].toString() + QStringLiteral(": ") + entry[u"why"].toString();
+        }
+        QCOMPARE(named, listed);
+        chosen.sort();
+        QStringList labels{cpuLabel, gpuLabel};
+        labels.removeAll(QString());
+        labels.sort();
+        QCOMPARE(chosen, labels);
+        QCOMPARE(report[u"cpu"][u"driver"].toString(), cpuLabel);
+        QCOMPARE(report[u"gpu"][u"driver"].toString(), gpuLabel);
+
+        for (const QJsonValue &item : report[u"missing"].toArray()) {
+            found << item[u"property"].toString() + QStringLiteral(": ") + item[u"why"].toString();
+            QVERIFY2(text.out.contains(item[u"why"].toString().toUtf8()), text.out.constData());
+        }
+        for (const QString &reason : std::as_const(reasons)) {
+            QVERIFY2(std::any_of(found.cbegin(), found.cend(), [&](const QString &line) { return line.startsWith(reason); }),
+                     qPrintable(reason + QStringLiteral(" not in: ") + found.join(QStringLiteral(" | "))));
+        }
     }
 
     void terminationSignalsEndCleanly_data()

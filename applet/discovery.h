@@ -1,0 +1,39 @@
+#pragma once
+
+#include "hwmon.h"
+#include "machinefiles.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// Which hwmon devices the applet reads: every entry of /sys/class/hwmon
+// with its driver name, and the CPU and GPU devices chosen from them.
+namespace vesh::discovery {
+
+struct Device
+{
+    QString entry;                 // "hwmon2"
+    bool named = false;            // its name file opened
+    int nameError = 0;             // errno of the open that failed
+    QByteArray rawName;            // the name file as read
+    QString driverName;            // decoded as UTF-8 and trimmed
+    hwmon::Category category = hwmon::Category::None;
+};
+
+struct Devices
+{
+    QList<Device> entries; // in the applet's listing order
+    qsizetype cpu = -1;    // index of the chosen CPU device; -1 for none
+    qsizetype gpu = -1;    // the same for the GPU
+};
+
+// Lists the hwmon class and reads every entry's name, once. For each
+// category the last entry in listing order whose driver name selects it
+// is chosen.
+Devices find(const MachineFiles &files);
+
+// The folder of a device as the applet keeps and logs it.
+QString devicePath(const QString &entry);
+
+} // namespace vesh::discovery

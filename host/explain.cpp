@@ -1,0 +1,361 @@
+#include "explain.h"
+
+#include "discovery.h"
+#include "meminfo.h"
+#include "netdev.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace vesh {
+
+namespace {
+
+// A file's bytes as they are, with what does not print escaped.
+QString escaped(QByteArrayView bytes)
+{
+    QString text;
+    for (const char byte : bytes) {
+        switch (byte) {
+        case '\0': text += QStringLiteral("\\0"); break;
+        case '\n': text += QStringLiteral("\\n"); break;
+        case '\t': text += QStringLiteral("\\t"); break;
+        case '\\': text += QStringLiteral("\\\\"); break;
+        default:
+            if (uchar(byte) >= 0x20 && uchar(byte) < 0x7f)
+                text += QLatin1Char(byte);
+            else
+                text += QStringLiteral("\\x%1").arg(uchar(byte), 2, 16, QLatin1Char('0'));
+        }
+    }
+    return text;
+}
+
+QString openError(int error)
+{
+    return error == ENOENT ? QStringLiteral("no such file")
+                           : QStringLiteral("cannot be opened: %1").arg(QString::fromLocal8Bit(std::strerror(error)));
+}
+
+QString categoryName(hwmon::Category category)
+{
+    switch (category) {
+    case hwmon::Category::Cpu: return QStringLiteral("CPU");
+    case hwmon::Category::Gpu: return QStringLiteral("GPU");
+    case hwmon::Category::None: break;
+    }
+    return QStringLiteral("none");
+}
+
+// One file of a chosen device as the applet reads it: its text, and the
+// whole degrees it gives or why it gives 0.
+QJsonObject reading(const MachineFiles &files, const QString &device, const QString &file, const QString &property)
+{
+    QJsonObject result{{QStringLiteral("file"), file}, {QStringLiteral("property"), property}};
+    kernelfile::Buffer contents;
+    if (!files.read({device, u"/", file}, &contents, kernelfile::End::ShortRead)) {
+        result.insert(QStringLiteral("degrees"), 0);
+        result.insert(QStringLiteral("why"), openError(errno));
+        return result;
+    }
+    const QByteArrayView bytes(contents);
+    const int degrees = hwmon::degreesFromFile(bytes);
+    result.insert(QStringLiteral("text"), escaped(bytes));
+    result.insert(QStringLiteral("degrees"), degrees);
+    if (degrees == 0) {
+        bool number = false;
+        QString::fromUtf8(bytes).trimmed().toInt(&number);
+        result.insert(QStringLiteral("why"), number ? QStringLiteral("below one degree")
+                                                    : QStringLiteral("not a whole number of millidegrees"));
+    }
+    return result;
+}
+
+QJsonObject hwmonPart(const MachineFiles &files, const discovery::Devices &found)
+{
+    QJsonArray entries;
+    for (qsizetype i = 0; i < found.entries.size(); ++i) {
+        const discovery::Device &device = found.entries.at(i);
+        QJsonObject entry{{QStringLiteral("entry"), device.entry},
+                          {QStringLiteral("category"), categoryName(device.category)},
+                          {QStringLiteral("chosen"), i == found.cpu || i == found.gpu}};
+        QString why;
+        if (!device.named) {
+            entry.insert(QStringLiteral("nameError"), device.nameError == ENOENT ? QStringLiteral("no name file")
+                                                                                 : openError(device.nameError));
+            why = QStringLiteral("it has no driver name");
+        } else {
+            entry.insert(QStringLiteral("name"), escaped(device.rawName));
+            if (i == found.cpu)
+                why = QStringLiteral("the CPU sensor");
+            else if (i == found.gpu)
+                why = QStringLiteral("the GPU sensor");
+            else if (device.category != hwmon::Category::None)
+                why = QStringLiteral("a later %1 device wins").arg(categoryName(device.category));
+            else
+                why = QStringLiteral("not a driver the applet reads");
+        }
+        entry.insert(QStringLiteral("why"), why);
+        entries.append(entry);
+    }
+    return {{QStringLiteral("folder"), files::HwmonClass.toString()},
+            {QStringLiteral("found"), QFileInfo(files.path(files::HwmonClass)).isDir()},
+            {QStringLiteral("entries"), entries}};
+}
+
+QJsonObject cpuPart(const MachineFiles &files, const discovery::Device &device)
+{
+    const QString path = discovery::devicePath(device.entry);
+    QJsonArray readings{reading(files, path, files::tempInput(1), QStringLiteral("cpuTemp"))};
+    QJsonObject label{{QStringLiteral("file"), files::CpuLabel.toString()}};
+    kernelfile::Buffer contents;
+    bool tctl = false;
+    if (files.read({path, u"/", files::CpuLabel}, &contents, kernelfile::End::ShortRead)) {
+        tctl = hwmon::trimmedEquals(QByteArrayView(contents), QLatin1StringView("Tctl"));
+        label.insert(QStringLiteral("text"), escaped(QByteArrayView(contents)));
+    } else {
+        label.insert(QStringLiteral("why"), openError(errno));
+    }
+    label.insert(QStringLiteral("tctlRule"), tctl);
+    if (tctl) {
+        // At 0 or below, cpuTempTctl falls back to cpuTemp.
+        QJsonObject die = reading(files, path, files::tempInput(3), QStringLiteral("cpuTempTctl"));
+        if (die[u"degrees"].toInt() <= 0)
+            die.insert(QStringLiteral("why"), die[u"why"].toString(QStringLiteral("not above 0 °C"))
+                                                  + QStringLiteral("; cpuTempTctl is cpuTemp then"));
+        die.insert(QStringLiteral("fallback"), QStringLiteral("cpuTemp"));
+        readings.append(die);
+    }
+    return {{QStringLiteral("path"), path}, {QStringLiteral("driver"), device.driverName},
+            {QStringLiteral("readings"), readings}, {QStringLiteral("label"), label}};
+}
+
+QJsonObject gpuPart(const MachineFiles &files, const discovery::Device &device)
+{
+    const QString path = discovery::devicePath(device.entry);
+    QJsonObject power{{QStringLiteral("file"), files::PowerState.toString()}};
+    kernelfile::Buffer contents;
+    bool asleep = false;
+    if (files.read({path, u"/", files::PowerState}, &contents, kernelfile::End::ShortRead)) {
+        asleep = hwmon::isAsleep(QByteArrayView(contents));
+        power.insert(QStringLiteral("text"), escaped(QByteArrayView(contents)));
+    } else {
+        power.insert(QStringLiteral("why"), openError(errno));
+    }
+    power.insert(QStringLiteral("asleep"), asleep);
+    // A sleeping card is left asleep: its temperatures are not read.
+    QJsonArray readings;
+    if (!asleep) {
+        const char *const properties[] = {"gpuTemp", "gpuTempJunction", "gpuTempMem"};
+        for (int index = 1; index <= 3; ++index)
+            readings.append(reading(files, path, files::tempInput(index), QLatin1StringView(properties[index - 1])));
+    }
+    return {{QStringLiteral("path"), path}, {QStringLiteral("driver"), device.driverName},
+            {QStringLiteral("power"), power}, {QStringLiteral("readings"), readings}};
+}
+
+QJsonObject networkPart(const MachineFiles &files)
+{
+    QJsonObject network{{QStringLiteral("file"), files::NetDev.toString()}};
+    kernelfile::Buffer contents;
+    if (!files.read({files::NetDev}, &contents, kernelfile::End::EmptyRead)) {
+        network.insert(QStringLiteral("why"), openError(errno));
+        return network;
+    }
+    QJsonArray counted;
+    netdev::forEachInterface(QByteArrayView(contents), [&counted](const netdev::Interface &interface) {
+        counted.append(QString::fromLatin1(interface.name));
+    });
+    network.insert(QStringLiteral("counted"), counted);
+    return network;
+}
+
+QJsonObject memoryPart(const MachineFiles &files)
+{
+    QJsonObject memory{{QStringLiteral("file"), files::MemInfo.toString()}};
+    kernelfile::Buffer contents;
+    if (!files.read({files::MemInfo}, &contents, kernelfile::End::ShortRead)) {
+        memory.insert(QStringLiteral("why"), openError(errno));
+        return memory;
+    }
+    const meminfo::Figures figures = meminfo::figuresFromText(QByteArrayView(contents));
+    memory.insert(QStringLiteral("MemTotal"), QString::number(figures.totalKb));
+    memory.insert(QStringLiteral("MemAvailable"), QString::number(figures.availableKb));
+    return memory;
+}
+
+// For every reading that shows 0 or nothing, why, in a user's words.
+QJsonArray missingPart(const QJsonObject &report)
+{
+    QJsonArray missing;
+    auto add = [&missing](const QString &property, const QString &why) {
+        missing.append(QJsonObject{{QStringLiteral("property"), property}, {QStringLiteral("why"), why}});
+    };
+    auto zeroReadings = [&add](const QJsonObject &device) {
+        const QJsonArray readings = device.value(u"readings").toArray();
+        for (const QJsonValue &reading : readings) {
+            if (reading[u"degrees"].toInt() == 0 && !reading[u"fallback"].isString())
+                add(reading[u"property"].toString(),
+                    QStringLiteral("%1 of %2: %3")
+                        .arg(reading[u"file"].toString(), device[u"path"].toString(), reading[u"why"].toString()));
+        }
+    };
+
+    const bool hwmon = report[u"hwmon"][u"found"].toBool();
+    const QString noSensors = hwmon ? QString() : QStringLiteral("the machine shows no hardware sensors (no %1)")
+                                                      .arg(files::HwmonClass);
+    const QJsonObject cpu = report[u"cpu"].toObject();
+    if (cpu.isEmpty()) {
+        const QString why = hwmon ? QStringLiteral("no CPU sensor of a driver the applet reads (k10temp, coretemp, "
+                                                   "zenpower)")
+                                  : noSensors;
+        for (const char *property : {"cpuTemp", "cpuTempTctl", "cpuLabel"})
+            add(QLatin1StringView(property), why);
+    } else {
+        zeroReadings(cpu);
+        const QJsonObject label = cpu[u"label"].toObject();
+        if (!label[u"tctlRule"].toBool())
+            add(QStringLiteral("cpuTempTctl"),
+                label.contains(u"text")
+                    ? QStringLiteral("%1 reads \"%2\", not \"Tctl\": the die temperature is shown for AMD's Tctl only")
+                          .arg(label[u"file"].toString(), label[u"text"].toString())
+                    : QStringLiteral("%1: %2; the die temperature is shown for AMD's Tctl only")
+                          .arg(label[u"file"].toString(), label[u"why"].toString()));
+    }
+    const QJsonObject gpu = report[u"gpu"].toObject();
+    if (gpu.isEmpty()) {
+        const QString why = hwmon ? QStringLiteral("no GPU sensor of a driver the applet reads (amdgpu, radeon, "
+                                                   "nouveau)")
+                                  : noSensors;
+        for (const char *property : {"gpuTemp", "gpuTempJunction", "gpuTempMem", "gpuLabel"})
+            add(QLatin1StringView(property), why);
+    } else if (gpu[u"power"][u"asleep"].toBool()) {
+        for (const char *property : {"gpuTemp", "gpuTempJunction", "gpuTempMem"})
+            add(QLatin1StringView(property),
+                QStringLiteral("the card is asleep; the applet leaves it so, and reads it once it wakes up"));
+    } else {
+        zeroReadings(gpu);
+    }
+    if (report[u"network"].toObject().contains(u"why"))
+        add(QStringLiteral("netSpeed"), QStringLiteral("%1 cannot be read: it shows NET 0/s").arg(files::NetDev));
+    const QJsonObject memory = report[u"memory"].toObject();
+    if (memory.contains(u"why") || memory[u"MemTotal"].toString() == u"0")
+        add(QStringLiteral("memUsage"),
+            QStringLiteral("%1 gives no MemTotal: it shows MEM 0G 0%").arg(files::MemInfo));
+    return missing;
+}
+
+void printText(const QJsonObject &report)
+{
+    QStringList lines;
+    const QString machine = report[u"machine"].toString();
+    lines << (machine.isEmpty() ? QStringLiteral("What the applet sees on this machine, and why.")
+                                : QStringLiteral("What the applet sees on the machine in %1, and why.").arg(machine));
+    const QJsonObject hwmon = report[u"hwmon"].toObject();
+    if (!hwmon[u"found"].toBool()) {
+        lines << QStringLiteral("No %1: the machine shows no hardware sensors (as most virtual machines).")
+                     .arg(hwmon[u"folder"].toString());
+    } else {
+        const QJsonArray entries = hwmon[u"entries"].toArray();
+        lines << QStringLiteral("Sensors in %1, in the applet's order (%2):")
+                     .arg(hwmon[u"folder"].toString(), entries.isEmpty() ? QStringLiteral("none")
+                                                                         : QString::number(entries.size()));
+        for (const QJsonValue &entry : entries) {
+            const QString name = entry[u"name"].isString() ? u'"' + entry[u"name"].toString() + u'"'
+                                                            : entry[u"nameError"].toString();
+            lines << QStringLiteral("  %1  %2  %3  %4: %5")
+                         .arg(entry[u"entry"].toString(), name, entry[u"category"].toString(),
+                              entry[u"chosen"].toBool() ? QStringLiteral("chosen") : QStringLiteral("passed over"),
+                              entry[u"why"].toString());
+        }
+    }
+    auto device = [&lines](const QString &title, const QJsonObject &part) {
+        if (part.isEmpty())
+            return;
+        lines << QStringLiteral("%1: %2 (%3)").arg(title, part[u"path"].toString(), part[u"driver"].toString());
+        const QJsonObject power = part[u"power"].toObject();
+        if (!power.isEmpty())
+            lines << QStringLiteral("  %1  %2  %3").arg(
+                power[u"file"].toString(),
+                power.contains(u"text") ? u'"' + power[u"text"].toString() + u'"' : power[u"why"].toString(),
+                power[u"asleep"].toBool() ? QStringLiteral("asleep: left asleep, its temperatures are not read")
+                                          : QStringLiteral("not asleep: its temperatures are read"));
+        const QJsonObject label = part[u"label"].toObject();
+        const QJsonArray readings = part[u"readings"].toArray();
+        for (qsizetype i = 0; i < readings.size(); ++i) {
+            const QJsonValue reading = readings.at(i);
+            QString line = QStringLiteral("  %1  %2  %3 °C  %4")
+                               .arg(reading[u"file"].toString(),
+                                    reading[u"text"].isString() ? u'"' + reading[u"text"].toString() + u'"'
+                                                                : QStringLiteral("-"))
+                               .arg(reading[u"degrees"].toInt())
+                               .arg(reading[u"property"].toString());
+            if (reading[u"why"].isString())
+                line += QStringLiteral(" (%1)").arg(reading[u"why"].toString());
+            lines << line;
+            // The label comes right after temp1, which it qualifies.
+            if (i == 0 && !label.isEmpty())
+                lines << QStringLiteral("  %1  %2  %3").arg(
+                    label[u"file"].toString(),
+                    label.contains(u"text") ? u'"' + label[u"text"].toString() + u'"' : label[u"why"].toString(),
+                    label[u"tctlRule"].toBool()
+                        ? QStringLiteral("Tctl: cpuTempTctl is temp3 when above 0 °C, else cpuTemp")
+                        : QStringLiteral("not Tctl: cpuTempTctl stays as it is, 0 from the start"));
+        }
+    };
+    device(QStringLiteral("CPU sensor"), report[u"cpu"].toObject());
+    device(QStringLiteral("GPU sensor"), report[u"gpu"].toObject());
+
+    const QJsonObject network = report[u"network"].toObject();
+    QStringList counted;
+    for (const QJsonValue &name : network[u"counted"].toArray())
+        counted << name.toString();
+    lines << (network.contains(u"why")
+                  ? QStringLiteral("Network: %1: %2").arg(network[u"file"].toString(), network[u"why"].toString())
+                  : QStringLiteral("Network: %1, every interface but lo: %2")
+                        .arg(network[u"file"].toString(),
+                             counted.isEmpty() ? QStringLiteral("none") : counted.join(QStringLiteral(", "))));
+    const QJsonObject memory = report[u"memory"].toObject();
+    lines << (memory.contains(u"why")
+                  ? QStringLiteral("Memory: %1: %2").arg(memory[u"file"].toString(), memory[u"why"].toString())
+                  : QStringLiteral("Memory: %1, MemTotal %2 kB, MemAvailable %3 kB")
+                        .arg(memory[u"file"].toString(), memory[u"MemTotal"].toString(),
+                             memory[u"MemAvailable"].toString()));
+
+    const QJsonArray missing = report[u"missing"].toArray();
+    if (missing.isEmpty())
+        lines << QStringLiteral("Every reading has a value.");
+    else
+        lines << QStringLiteral("Readings that show 0 or nothing:");
+    for (const QJsonValue &item : missing)
+        lines << QStringLiteral("  %1: %2").arg(item[u"property"].toString(), item[u"why"].toString());
+    std::fputs(qPrintable(lines.join(u'\n') + u'\n'), stdout);
+}
+
+} // namespace
+
+void explainMachine(const QString &machineDir, bool json)
+{
+    const MachineFiles files = machineDir.isEmpty() ? MachineFiles() : MachineFiles(machineDir);
+    const discovery::Devices found = discovery::find(files);
+    QJsonObject report{{QStringLiteral("machine"), machineDir}, {QStringLiteral("hwmon"), hwmonPart(files, found)}};
+    if (found.cpu >= 0)
+        report.insert(QStringLiteral("cpu"), cpuPart(files, found.entries.at(found.cpu)));
+    if (found.gpu >= 0)
+        report.insert(QStringLiteral("gpu"), gpuPart(files, found.entries.at(found.gpu)));
+    report.insert(QStringLiteral("network"), networkPart(files));
+    report.insert(QStringLiteral("memory"), memoryPart(files));
+    report.insert(QStringLiteral("missing"), missingPart(report));
+    if (json)
+        std::fputs(QJsonDocument(report).toJson(QJsonDocument::Compact).append('\n').constData(), stdout);
+    else
+        printText(report);
+}
+
+} // namespace vesh
