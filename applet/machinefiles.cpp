@@ -6,7 +6,7 @@ namespace vesh {
 
 QString files::tempInput(int index)
 {
-    return QStringLiteral("temp%1_input").arg(index);
+    return TempInputPrefix.toString() + QString::number(index) + TempInputSuffix.toString();
 }
 
 MachineFiles::MachineFiles(const QString &dir)

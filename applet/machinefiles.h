@@ -19,6 +19,8 @@ inline constexpr QStringView HwmonEntries = u"hwmon*";
 // behind it.
 inline constexpr QStringView DriverName = u"name";
 inline constexpr QStringView TempInputs = u"temp*_input";
+inline constexpr QStringView TempInputPrefix = u"temp";
+inline constexpr QStringView TempInputSuffix = u"_input";
 inline constexpr QStringView CpuLabel = u"temp1_label";
 inline constexpr QStringView PowerState = u"device/power/runtime_status";
 inline constexpr QStringView NetDev = u"/proc/net/dev";

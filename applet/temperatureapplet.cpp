@@ -112,7 +112,8 @@ int TemperatureApplet::readTempFromHwmon(const QString &hwmonPath, int index)
 {
     // Read as QFile (read-only, text mode) would, without its stat calls.
     kernelfile::Buffer contents;
-    if (!m_files.read({hwmonPath, u"/", files::tempInput(index)}, &contents, kernelfile::End::ShortRead))
+    if (!m_files.read({hwmonPath, u"/", files::TempInputPrefix, QString::number(index), files::TempInputSuffix},
+                      &contents, kernelfile::End::ShortRead))
         return 0;
     return hwmon::degreesFromFile(QByteArrayView(contents));
 }
