@@ -314,7 +314,8 @@ void printText(const QJsonObject &report)
 
     const QJsonObject network = report[u"network"].toObject();
     QStringList counted;
-    for (const QJsonValue &name : network[u"counted"].toArray())
+    const QJsonArray names = network[u"counted"].toArray();
+    for (const QJsonValue &name : names)
         counted << name.toString();
     lines << (network.contains(u"why")
                   ? QStringLiteral("Network: %1: %2").arg(network[u"file"].toString(), network[u"why"].toString())
