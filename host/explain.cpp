@@ -53,20 +53,31 @@ QString categoryName(hwmon::Category category)
     return QStringLiteral("none");
 }
 
-// One file of a chosen device as the applet reads it: its text, and the
-// whole degrees it gives or why it gives 0.
+// One file of a chosen device, read as the applet reads it: entry names
+// the file and holds its text, escaped, or why it did not open.
+bool deviceFile(const MachineFiles &files, const QString &device, const QString &file, QJsonObject *entry,
+                kernelfile::Buffer *contents)
+{
+    entry->insert(QStringLiteral("file"), file);
+    if (!files.read({device, u"/", file}, contents, kernelfile::End::ShortRead)) {
+        entry->insert(QStringLiteral("why"), openError(errno));
+        return false;
+    }
+    entry->insert(QStringLiteral("text"), escaped(QByteArrayView(*contents)));
+    return true;
+}
+
+// A temperature file: the whole degrees it gives, or why it gives 0.
 QJsonObject reading(const MachineFiles &files, const QString &device, const QString &file, const QString &property)
 {
-    QJsonObject result{{QStringLiteral("file"), file}, {QStringLiteral("property"), property}};
+    QJsonObject result{{QStringLiteral("property"), property}};
     kernelfile::Buffer contents;
-    if (!files.read({device, u"/", file}, &contents, kernelfile::End::ShortRead)) {
+    if (!deviceFile(files, device, file, &result, &contents)) {
         result.insert(QStringLiteral("degrees"), 0);
-        result.insert(QStringLiteral("why"), openError(errno));
         return result;
     }
     const QByteArrayView bytes(contents);
     const int degrees = hwmon::degreesFromFile(bytes);
-    result.insert(QStringLiteral("text"), escaped(bytes));
     result.insert(QStringLiteral("degrees"), degrees);
     if (degrees == 0) {
         bool number = false;
@@ -113,15 +124,10 @@ QJsonObject cpuPart(const MachineFiles &files, const discovery::Device &device)
 {
     const QString path = discovery::devicePath(device.entry);
     QJsonArray readings{reading(files, path, files::tempInput(1), QStringLiteral("cpuTemp"))};
-    QJsonObject label{{QStringLiteral("file"), files::CpuLabel.toString()}};
+    QJsonObject label;
     kernelfile::Buffer contents;
-    bool tctl = false;
-    if (files.read({path, u"/", files::CpuLabel}, &contents, kernelfile::End::ShortRead)) {
-        tctl = hwmon::trimmedEquals(QByteArrayView(contents), QLatin1StringView("Tctl"));
-        label.insert(QStringLiteral("text"), escaped(QByteArrayView(contents)));
-    } else {
-        label.insert(QStringLiteral("why"), openError(errno));
-    }
+    const bool tctl = deviceFile(files, path, files::CpuLabel.toString(), &label, &contents)
+        && hwmon::trimmedEquals(QByteArrayView(contents), QLatin1StringView("Tctl"));
     label.insert(QStringLiteral("tctlRule"), tctl);
     if (tctl) {
         // At 0 or below, cpuTempTctl falls back to cpuTemp.
@@ -139,15 +145,10 @@ QJsonObject cpuPart(const MachineFiles &files, const discovery::Device &device)
 QJsonObject gpuPart(const MachineFiles &files, const discovery::Device &device)
 {
     const QString path = discovery::devicePath(device.entry);
-    QJsonObject power{{QStringLiteral("file"), files::PowerState.toString()}};
+    QJsonObject power;
     kernelfile::Buffer contents;
-    bool asleep = false;
-    if (files.read({path, u"/", files::PowerState}, &contents, kernelfile::End::ShortRead)) {
-        asleep = hwmon::isAsleep(QByteArrayView(contents));
-        power.insert(QStringLiteral("text"), escaped(QByteArrayView(contents)));
-    } else {
-        power.insert(QStringLiteral("why"), openError(errno));
-    }
+    const bool asleep = deviceFile(files, path, files::PowerState.toString(), &power, &contents)
+        && hwmon::isAsleep(QByteArrayView(contents));
     power.insert(QStringLiteral("asleep"), asleep);
     // A sleeping card is left asleep: its temperatures are not read.
     QJsonArray readings;
