@@ -15,6 +15,10 @@ if(DPKG_BUILDFLAGS)
     # prefix maps are the project's own (relative to the source tree).
     set(dpkg_env DEB_BUILD_MAINT_OPTIONS=hardening=+all\ reproducible=-fixfilepath,-fixdebugpath
         DEB_CXXFLAGS_MAINT_STRIP=-g\ -O2)
+    # A cross build takes the flags of the architecture it builds for.
+    if(VESH_DEBIAN_ARCH)
+        list(APPEND dpkg_env DEB_HOST_ARCH=${VESH_DEBIAN_ARCH})
+    endif()
     foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
         execute_process(COMMAND ${CMAKE_COMMAND} -E env ${dpkg_env} ${DPKG_BUILDFLAGS} --get ${kind}
             OUTPUT_VARIABLE ${kind} OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
