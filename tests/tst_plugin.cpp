@@ -49,6 +49,10 @@ QByteArray expectedDescriptor()
     return descriptor;
 }
 
+// The metadata note is aligned as ELF notes are, to a pointer's size (as
+// Qt's qplugin.h lays it out): 8 bytes on 64-bit machines, 4 on 32-bit ones.
+constexpr quint64 NoteAlignment = alignof(void *);
+
 quint32 u32(const QByteArray &bytes, int at)
 {
     quint32 value;
@@ -59,7 +63,7 @@ quint32 u32(const QByteArray &bytes, int at)
 QStringList dynamicSymbols()
 {
     QProcess nm;
-    nm.start(QStringLiteral("nm"), {QStringLiteral("-D"), QStringLiteral("--defined-only"), PluginFile});
+    nm.start(QStringLiteral(VESH_NM), {QStringLiteral("-D"), QStringLiteral("--defined-only"), PluginFile});
     if (!nm.waitForFinished() || nm.exitCode() != 0)
         return {};
     QStringList names;
@@ -83,8 +87,8 @@ private slots:
         const ElfSection note = readElfSection(PluginFile, ".note.qt.metadata");
         QVERIFY(note.found);
         QVERIFY(note.flags & SHF_ALLOC);
-        QCOMPARE(note.alignment, quint64(8));
-        QCOMPARE(note.size % 8, quint64(0));
+        QCOMPARE(note.alignment, NoteAlignment);
+        QCOMPARE(note.size % NoteAlignment, quint64(0));
 
         const QByteArray descriptor = expectedDescriptor();
         const QByteArray bytes = note.contents;
@@ -94,10 +98,10 @@ private slots:
         QCOMPARE(u32(bytes, 8), quint32(0x74510001));
         QCOMPARE(bytes.mid(12, 12), QByteArray("qt-project!\0", 12));
         QCOMPARE(bytes.mid(24, descriptor.size()), descriptor);
-        // Only zero bytes up to the section's 8-byte end.
+        // Only zero bytes up to the section's aligned end.
         const QByteArray padding = bytes.mid(24 + descriptor.size());
         QCOMPARE(quint64(24 + descriptor.size() + padding.size()), note.size);
-        QVERIFY(padding.size() < 8);
+        QVERIFY(quint64(padding.size()) < NoteAlignment);
         QCOMPARE(padding, QByteArray(padding.size(), '\0'));
     }
 
@@ -110,7 +114,7 @@ private slots:
         QVERIFY(query);
         const QPluginMetaData first = query();
         const QByteArray descriptor = expectedDescriptor();
-        QCOMPARE(first.size, size_t((descriptor.size() + 7) / 8 * 8));
+        QCOMPARE(quint64(first.size), (quint64(descriptor.size()) + NoteAlignment - 1) / NoteAlignment * NoteAlignment);
         QCOMPARE(QByteArray(static_cast<const char *>(first.data), qsizetype(descriptor.size())), descriptor);
 
         auto instance = reinterpret_cast<QObject *(*)()>(library.resolve("qt_plugin_instance"));
@@ -226,7 +230,7 @@ private slots:
     {
         QCOMPARE(QFileInfo(PluginFile).fileName(), QStringLiteral("org.brenn.vesh.temperature.so"));
         QProcess objdump;
-        objdump.start(QStringLiteral("objdump"), {QStringLiteral("-p"), PluginFile});
+        objdump.start(QStringLiteral(VESH_OBJDUMP), {QStringLiteral("-p"), PluginFile});
         QVERIFY(objdump.waitForFinished());
         const QByteArray dynamic = objdump.readAllStandardOutput();
         QVERIFY2(dynamic.contains("SONAME               org.brenn.vesh.temperature.so"), dynamic.constData());

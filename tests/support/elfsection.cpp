@@ -5,35 +5,53 @@
 #include <cstring>
 #include <elf.h>
 
+namespace {
+
+// The file's sections, read through the header types of its class: 32-bit
+// on armhf and i386, 64-bit elsewhere.
+template <typename Header, typename Section>
+ElfSection findSection(const QByteArray &image, const QByteArray &name)
+{
+    if (image.size() < qsizetype(sizeof(Header)))
+        return {};
+    Header header;
+    std::memcpy(&header, image.constData(), sizeof header);
+    auto sectionHeader = [&](int index) {
+        Section section{};
+        const quint64 at = header.e_shoff + quint64(index) * header.e_shentsize;
+        if (at + sizeof section <= quint64(image.size()))
+            std::memcpy(&section, image.constData() + at, sizeof section);
+        return section;
+    };
+    const Section names = sectionHeader(header.e_shstrndx);
+    for (int i = 0; i < header.e_shnum; ++i) {
+        const Section section = sectionHeader(i);
+        const quint64 nameAt = quint64(names.sh_offset) + section.sh_name;
+        if (nameAt >= quint64(image.size()) || name != image.constData() + nameAt)
+            continue;
+        if (quint64(section.sh_offset) + section.sh_size > quint64(image.size()))
+            return {};
+        return {true, section.sh_offset, section.sh_size, section.sh_flags, section.sh_addralign,
+                image.mid(qsizetype(section.sh_offset), qsizetype(section.sh_size))};
+    }
+    return {};
+}
+
+} // namespace
+
 ElfSection readElfSection(const QString &fileName, const QByteArray &name)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     const QByteArray image = file.readAll();
-    if (image.size() < qsizetype(sizeof(Elf64_Ehdr)) || !image.startsWith(ELFMAG)
-        || image.at(EI_CLASS) != ELFCLASS64 || image.at(EI_DATA) != ELFDATA2LSB)
+    if (image.size() < EI_NIDENT || !image.startsWith(ELFMAG) || image.at(EI_DATA) != ELFDATA2LSB)
         return {};
-
-    Elf64_Ehdr header;
-    std::memcpy(&header, image.constData(), sizeof header);
-    auto sectionHeader = [&](int index) {
-        Elf64_Shdr section{};
-        const quint64 at = header.e_shoff + quint64(index) * header.e_shentsize;
-        if (at + sizeof section <= quint64(image.size()))
-            std::memcpy(&section, image.constData() + at, sizeof section);
-        return section;
-    };
-    const Elf64_Shdr names = sectionHeader(header.e_shstrndx);
-    for (int i = 0; i < header.e_shnum; ++i) {
-        const Elf64_Shdr section = sectionHeader(i);
-        const quint64 nameAt = names.sh_offset + section.sh_name;
-        if (nameAt >= quint64(image.size()) || name != image.constData() + nameAt)
-            continue;
-        if (section.sh_offset + section.sh_size > quint64(image.size()))
-            return {};
-        return {true, section.sh_offset, section.sh_size, section.sh_flags, section.sh_addralign,
-                image.mid(qsizetype(section.sh_offset), qsizetype(section.sh_size))};
+    switch (image.at(EI_CLASS)) {
+    case ELFCLASS32:
+        return findSection<Elf32_Ehdr, Elf32_Shdr>(image, name);
+    case ELFCLASS64:
+        return findSection<Elf64_Ehdr, Elf64_Shdr>(image, name);
     }
     return {};
 }
