@@ -299,7 +299,7 @@ private slots:
         const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
         if (xvfb.isEmpty())
             QSKIP("Xvfb not installed");
-        if (!emulator::command().isEmpty())
+        if (emulator::active())
             QSKIP("the runner as an ordinary user needs a user namespace, which the kernel refuses a process "
                   "with threads, and qemu-user runs threads of its own");
         ReadableCopy copy;

@@ -5,29 +5,28 @@
 
 namespace emulator {
 
-QStringList command()
+bool active()
+{
+    return !QStringLiteral(VESH_EMULATOR).isEmpty();
+}
+
+QStringList command(const QString &program)
 {
     // CMake's emulator list, joined with spaces by the build.
-    return QStringLiteral(VESH_EMULATOR).split(u' ', Qt::SkipEmptyParts);
+    return QStringLiteral(VESH_EMULATOR).split(u' ', Qt::SkipEmptyParts) << program;
 }
 
 void start(QProcess &process, const QString &program, const QStringList &arguments)
 {
-    QStringList emulated = command();
-    if (emulated.isEmpty()) {
-        process.start(program, arguments);
-        return;
-    }
-    const QString emulator = emulated.takeFirst();
-    process.start(emulator, emulated << program << arguments);
+    const QStringList run = command(program);
+    process.start(run.first(), run.mid(1) + arguments);
 }
 
 QByteArrayList argv(const QString &program)
 {
     QByteArrayList arguments;
-    for (const QString &part : command())
+    for (const QString &part : command(program))
         arguments << QFile::encodeName(part);
-    arguments << QFile::encodeName(program);
     return arguments;
 }
 

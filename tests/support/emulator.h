@@ -8,17 +8,19 @@ class QProcess;
 
 // A cross-built tree's programs run under the build's emulator (qemu-user),
 // called by name: without a binfmt registration the kernel would refuse to
-// start them. In a native build all of this passes programs through as
-// they are.
+// start them. In a native build programs run as they are.
 namespace emulator {
 
-// The emulator's command, empty where programs run natively.
-QStringList command();
+// Whether this build's programs run under an emulator.
+bool active();
 
-// Starts program under the emulator where there is one.
+// The command that runs program: the emulator's, if any, then program.
+QStringList command(const QString &program);
+
+// Starts program with arguments as command() runs it.
 void start(QProcess &process, const QString &program, const QStringList &arguments);
 
-// The argument vector that runs program, for exec.
+// command(), for exec.
 QByteArrayList argv(const QString &program);
 
 } // namespace emulator
