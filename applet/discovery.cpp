@@ -19,7 +19,10 @@ Devices find(const MachineFiles &files)
         } else {
             device.rawName = QByteArray(name.constData(), name.size());
             device.driverName = QString::fromUtf8(device.rawName).trimmed();
-            device.category = hwmon::categoryOf(device.driverName);
+            if (const hwmon::Driver *driver = hwmon::driverOf(device.driverName)) {
+                device.category = driver->category;
+                device.readsMarkBusy = driver->readsMarkBusy;
+            }
         }
         // hwmon10 is listed before hwmon2; the last match of a category wins.
         if (device.category == hwmon::Category::Cpu)

@@ -6,13 +6,36 @@
 
 namespace vesh::hwmon {
 
+namespace {
+using namespace Qt::Literals::StringLiterals;
+// CPU drivers first: a name selects at most one category. amdgpu's reads
+// take a runtime-PM reference and mark the card busy; radeon's and
+// nouveau's take none and fail while the card is off.
+constexpr Driver Drivers[] = {
+    {"k10temp"_L1, Category::Cpu, false, false},  {"coretemp"_L1, Category::Cpu, false, false},
+    {"zenpower"_L1, Category::Cpu, true, false},  {"amdgpu"_L1, Category::Gpu, false, true},
+    {"radeon"_L1, Category::Gpu, false, false},   {"nouveau"_L1, Category::Gpu, false, false},
+};
+} // namespace
+
+QList<Driver> drivers()
+{
+    return {std::begin(Drivers), std::end(Drivers)};
+}
+
+const Driver *driverOf(const QString &driverName)
+{
+    for (const Driver &driver : Drivers) {
+        if (driver.byPrefix ? driverName.startsWith(driver.name) : driverName == driver.name)
+            return &driver;
+    }
+    return nullptr;
+}
+
 Category categoryOf(const QString &driverName)
 {
-    if (driverName == u"k10temp" || driverName == u"coretemp" || driverName.startsWith(u"zenpower"))
-        return Category::Cpu;
-    if (driverName == u"amdgpu" || driverName == u"radeon" || driverName == u"nouveau")
-        return Category::Gpu;
-    return Category::None;
+    const Driver *driver = driverOf(driverName);
+    return driver ? driver->category : Category::None;
 }
 
 int degreesFromText(const QString &millidegrees)

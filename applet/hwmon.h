@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // Rules for the kernel's hwmon class (/sys/class/hwmon), kept free of I/O so
@@ -8,8 +9,26 @@ namespace vesh::hwmon {
 
 enum class Category { None, Cpu, Gpu };
 
-// Which sensor a driver name stands for; exact and case-sensitive, except
-// that every zenpower variant (zenpower3, ...) counts as a CPU sensor.
+// A driver whose sensor the applet reads.
+struct Driver
+{
+    QLatin1StringView name;
+    Category category;
+    // Any name that begins with name (zenpower3, ...), not only name itself.
+    bool byPrefix;
+    // Each temperature read takes a runtime-PM reference and marks the
+    // device busy, so that reading it often keeps it from suspending.
+    bool readsMarkBusy;
+};
+
+// The drivers, in the order they are tested.
+QList<Driver> drivers();
+
+// The driver a name stands for, or null; exact and case-sensitive, except
+// for a prefix driver.
+const Driver *driverOf(const QString &driverName);
+
+// Which sensor a driver name stands for.
 Category categoryOf(const QString &driverName);
 
 // Whole degrees Celsius from a trimmed temp*_input text in millidegrees,
