@@ -14,15 +14,22 @@ namespace files {
 inline constexpr QStringView HwmonClass = u"/sys/class/hwmon";
 // The hwmon class's entries that are devices.
 inline constexpr QStringView HwmonEntries = u"hwmon*";
-// In each device folder: its driver name, its temperatures in millidegrees,
-// the label that tells an AMD CPU's Tctl, and the power state of the device
-// behind it.
+// In each device folder: its driver name, its temperatures in millidegrees
+// and the label that tells an AMD CPU's Tctl.
 inline constexpr QStringView DriverName = u"name";
 inline constexpr QStringView TempInputs = u"temp*_input";
 inline constexpr QStringView TempInputPrefix = u"temp";
 inline constexpr QStringView TempInputSuffix = u"_input";
 inline constexpr QStringView CpuLabel = u"temp1_label";
-inline constexpr QStringView PowerState = u"device/power/runtime_status";
+// The runtime power management of the device behind it, which shows its
+// state without waking it: the state, whether it may suspend itself
+// ("auto" or "on"), the references held (kernels with PM debugging only)
+// and how long after its last use it suspends.
+inline constexpr QStringView RuntimeStatus = u"device/power/runtime_status";
+inline constexpr QStringView PowerControl = u"device/power/control";
+inline constexpr QStringView RuntimeUsage = u"device/power/runtime_usage";
+inline constexpr QStringView AutosuspendDelay = u"device/power/autosuspend_delay_ms";
+inline constexpr QStringView PowerFiles[] = {RuntimeStatus, PowerControl, RuntimeUsage, AutosuspendDelay};
 inline constexpr QStringView NetDev = u"/proc/net/dev";
 inline constexpr QStringView MemInfo = u"/proc/meminfo";
 

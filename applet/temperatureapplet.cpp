@@ -1,31 +1,33 @@
 #include "temperatureapplet.h"
 
 #include "discovery.h"
+#include "gpupower.h"
 #include "hwmon.h"
 #include "kernelfile.h"
 #include "meminfo.h"
 #include "netdev.h"
+#include "refreshinterval.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QTimer>
 
 namespace vesh {
 
-namespace {
-constexpr int RefreshIntervalMs = 2000;
-}
-
 TemperatureApplet::TemperatureApplet(QObject *parent)
     : OrlApplet(parent)
     , m_refreshTimer(new QTimer(this))
+    , m_clock([] { return QDeadlineTimer::current().deadline(); })
 {
 }
 
-TemperatureApplet::TemperatureApplet(const MachineFiles &files, QObject *parent)
+TemperatureApplet::TemperatureApplet(const MachineFiles &files, QObject *parent, MonotonicClock clock)
     : TemperatureApplet(parent)
 {
     m_files = files;
+    if (clock)
+        m_clock = std::move(clock);
 }
 
 TemperatureApplet::~TemperatureApplet() = default;
@@ -63,17 +65,8 @@ void TemperatureApplet::refresh()
         }
     }
 
-    if (!m_gpuHwmonPath.isEmpty()) {
-        if (gpuAsleep()) {
-            m_gpuTemp = 0;
-            m_gpuTempJunction = 0;
-            m_gpuTempMem = 0;
-        } else {
-            m_gpuTemp = readTempFromHwmon(m_gpuHwmonPath, 1);
-            m_gpuTempJunction = readTempFromHwmon(m_gpuHwmonPath, 2);
-            m_gpuTempMem = readTempFromHwmon(m_gpuHwmonPath, 3);
-        }
-    }
+    if (!m_gpuHwmonPath.isEmpty())
+        readGpuTemps();
 
     readNetSpeed();
     readMemUsage();
@@ -95,17 +88,31 @@ void TemperatureApplet::findHwmonDevices()
         const discovery::Device &gpu = found.entries.at(found.gpu);
         m_gpuHwmonPath = discovery::devicePath(gpu.entry);
         m_gpuLabel = gpu.driverName;
+        m_gpuReadsMarkBusy = gpu.readsMarkBusy;
     }
 }
 
-bool TemperatureApplet::gpuAsleep() const
+void TemperatureApplet::readGpuTemps()
 {
     // Reading a temperature wakes a runtime-suspended card on many drivers,
-    // and a 2 s period would then keep it powered for good. The power state
-    // itself can be read without waking it.
-    kernelfile::Buffer status;
-    return m_files.read({m_gpuHwmonPath, u"/", files::PowerState}, &status, kernelfile::End::ShortRead)
-        && hwmon::isAsleep(QByteArrayView(status));
+    // and on amdgpu every read also restarts the card's suspend timer. Its
+    // power files show its state without either.
+    const gpupower::Decision power =
+        gpupower::decide(m_gpuReadsMarkBusy, gpupower::reader(m_files, m_gpuHwmonPath));
+    if (power.powerCase == gpupower::Case::Asleep) {
+        m_gpuTemp = 0;
+        m_gpuTempJunction = 0;
+        m_gpuTempMem = 0;
+        m_gpuReadMs.reset();
+        return;
+    }
+    if (!gpupower::readNow(power, m_gpuReadMs ? std::optional<qint64>(m_clock() - *m_gpuReadMs) : std::nullopt))
+        return; // the last readings stay shown
+    m_gpuTemp = readTempFromHwmon(m_gpuHwmonPath, 1);
+    m_gpuTempJunction = readTempFromHwmon(m_gpuHwmonPath, 2);
+    m_gpuTempMem = readTempFromHwmon(m_gpuHwmonPath, 3);
+    // After the reads, which are the card's last busy mark.
+    m_gpuReadMs = m_clock();
 }
 
 int TemperatureApplet::readTempFromHwmon(const QString &hwmonPath, int index)

@@ -6,6 +6,9 @@
 
 #include <QString>
 
+#include <functional>
+#include <optional>
+
 QT_BEGIN_NAMESPACE
 class QTimer;
 QT_END_NAMESPACE
@@ -28,11 +31,16 @@ class Q_DECL_EXPORT TemperatureApplet : public OrlApplet
     Q_PROPERTY(QString memUsage READ memUsage NOTIFY tempsChanged)
 
 public:
+    // Milliseconds on a monotonic clock.
+    using MonotonicClock = std::function<qint64()>;
+
     explicit TemperatureApplet(QObject *parent = nullptr);
-    // An applet of the machine folder in files, for this project's tests and
-    // tools. Not exported: what the shell gets from the plugin's factory
-    // always reads this machine's own files.
-    Q_DECL_HIDDEN explicit TemperatureApplet(const MachineFiles &files, QObject *parent = nullptr);
+    // An applet of the machine folder in files, timed by clock if one is
+    // given, for this project's tests and tools. Not exported: what the
+    // shell gets from the plugin's factory always reads this machine's own
+    // files on its own clock.
+    Q_DECL_HIDDEN explicit TemperatureApplet(const MachineFiles &files, QObject *parent = nullptr,
+                                             MonotonicClock clock = {});
     ~TemperatureApplet() override;
 
     bool init() override;
@@ -56,7 +64,7 @@ public slots:
 private:
     void findHwmonDevices();
     int readTempFromHwmon(const QString &hwmonPath, int index);
-    bool gpuAsleep() const;
+    void readGpuTemps();
     void readNetSpeed();
     void readMemUsage();
 
@@ -76,6 +84,9 @@ private:
     QString m_netSpeed;
     QString m_memUsage;
     MachineFiles m_files;
+    MonotonicClock m_clock;
+    bool m_gpuReadsMarkBusy = false;
+    std::optional<qint64> m_gpuReadMs; // when the GPU was last read, since it last slept
 };
 
 } // namespace vesh

@@ -1,5 +1,5 @@
 // Refresh cost of the applet, loaded from the built plugin as the shell
-// loads it, beside the floor: the same eight files read with plain
+// loads it, beside the floor: the same files read with plain
 // open/read/close into a stack buffer and parsed minimally. It reads the
 // machine it runs on; bench/run puts it on a fixture machine.
 //
@@ -10,6 +10,7 @@
 //       runs exactly N cycles of one kind after the same set-up, for
 //       counting system calls or instructions against a run of 0 cycles.
 
+#include "gpupower.h"
 #include "machinefiles.h"
 
 #include <vesh/orlapplet.h>
@@ -32,20 +33,27 @@
 namespace {
 
 // The files one cycle reads on the fixture machine, by the applet's own
-// list: CPU (k10temp at hwmon2) temp1_input, temp1_label, temp3_input; GPU
-// (amdgpu at hwmon1) temp1 to temp3; then the network and memory files.
+// list and rules: CPU (k10temp at hwmon2) temp1_input, temp1_label,
+// temp3_input; the power files that the GPU's power rule reads there (amdgpu
+// at hwmon1); the GPU's temp1 to temp3; then the network and memory files.
 std::vector<QByteArray> cycleFiles()
 {
     namespace files = vesh::files;
+    namespace gpupower = vesh::gpupower;
     const QString cpu = files::HwmonClass.toString() + QStringLiteral("/hwmon2/");
-    const QString gpu = files::HwmonClass.toString() + QStringLiteral("/hwmon1/");
-    const QStringList paths = {
-        cpu + files::tempInput(1), cpu + files::CpuLabel.toString(), cpu + files::tempInput(3),
-        gpu + files::tempInput(1), gpu + files::tempInput(2),         gpu + files::tempInput(3),
-        files::NetDev.toString(),  files::MemInfo.toString(),
-    };
+    const QString gpu = files::HwmonClass.toString() + QStringLiteral("/hwmon1");
+    QStringList paths = {cpu + files::tempInput(1), cpu + files::CpuLabel.toString(), cpu + files::tempInput(3)};
+    const vesh::MachineFiles machine;
+    const gpupower::Reader read = gpupower::reader(machine, gpu);
+    gpupower::decide(true, [&](gpupower::File file, vesh::kernelfile::Buffer *contents) {
+        paths << gpu + u'/' + gpupower::path(file).toString();
+        return read(file, contents);
+    });
+    for (int index = 1; index <= 3; ++index)
+        paths << gpu + u'/' + files::tempInput(index);
+    paths << files::NetDev.toString() << files::MemInfo.toString();
     std::vector<QByteArray> encoded;
-    for (const QString &path : paths)
+    for (const QString &path : std::as_const(paths))
         encoded.push_back(QFile::encodeName(path));
     return encoded;
 }

@@ -145,9 +145,9 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, Counts *counts, 
     if (!copyFile(device + driverName, sys + u'/' + folder + driverName, counts, error))
         return false;
 
-    // The device's power state, read through its device link, which is
+    // The device's power files, read through its device link, which is
     // kept as what it is; nothing beyond it is followed.
-    const QString status = device + u'/' + files::PowerState.toString();
+    const QString status = device + u'/' + files::RuntimeStatus.toString();
     QByteArray statusBytes;
     if (QFileInfo::exists(status)) {
         const QString devicePlace = folder + QStringLiteral("/device");
@@ -156,9 +156,14 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, Counts *counts, 
         if (deviceLink.isSymLink()
             && !copyLink(sys, devicePlace, deviceLink.readSymLink(), counts, error, &deviceFolder))
             return false;
-        if (!deviceFolder.isEmpty()
-            && !copyFile(status, sys + u'/' + folder + u'/' + files::PowerState.toString(), counts, error, &statusBytes))
-            return false;
+        for (const QStringView file : files::PowerFiles) {
+            const QString from = device + u'/' + file.toString();
+            if (deviceFolder.isEmpty() || (file != files::RuntimeStatus && !QFileInfo::exists(from)))
+                continue;
+            if (!copyFile(from, sys + u'/' + folder + u'/' + file.toString(), counts, error,
+                          file == files::RuntimeStatus ? &statusBytes : nullptr))
+                return false;
+        }
     }
     // A sleeping device would wake up to be read.
     if (hwmon::isAsleep(statusBytes)) {

@@ -1,8 +1,10 @@
 #include "explain.h"
 
 #include "discovery.h"
+#include "gpupower.h"
 #include "meminfo.h"
 #include "netdev.h"
+#include "refreshinterval.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -142,14 +144,63 @@ QJsonObject cpuPart(const MachineFiles &files, const discovery::Device &device)
             {QStringLiteral("readings"), readings}, {QStringLiteral("label"), label}};
 }
 
+QString powerCaseName(gpupower::Case powerCase)
+{
+    switch (powerCase) {
+    case gpupower::Case::Asleep: return QStringLiteral("asleep");
+    case gpupower::Case::StaysAwake: return QStringLiteral("stays awake");
+    case gpupower::Case::CouldAutosuspend: return QStringLiteral("could autosuspend");
+    }
+    return {};
+}
+
+QString powerReason(gpupower::Reason reason)
+{
+    switch (reason) {
+    case gpupower::Reason::Suspended: return QStringLiteral("suspended");
+    case gpupower::Reason::Suspending: return QStringLiteral("suspending");
+    case gpupower::Reason::NoPowerState: return QStringLiteral("the kernel shows no runtime power management for it");
+    case gpupower::Reason::ReadsDoNotMarkBusy:
+        return QStringLiteral("its driver's temperature reads keep nothing awake");
+    case gpupower::Reason::RuntimePmDisabled: return QStringLiteral("runtime power management is off for it");
+    case gpupower::Reason::RuntimePmError: return QStringLiteral("its runtime power management failed");
+    case gpupower::Reason::UnknownStatus: return QStringLiteral("a power state the applet does not know");
+    case gpupower::Reason::ControlUnreadable: return QStringLiteral("no control file says whether it may suspend");
+    case gpupower::Reason::ControlNotAuto: return QStringLiteral("control is not auto: it may not suspend");
+    case gpupower::Reason::InUse: return QStringLiteral("runtime_usage above 0: another user holds it awake");
+    case gpupower::Reason::NeverAutosuspends: return QStringLiteral("a negative delay: it never suspends by itself");
+    case gpupower::Reason::Idle: return QStringLiteral("idle");
+    }
+    return {};
+}
+
 QJsonObject gpuPart(const MachineFiles &files, const discovery::Device &device)
 {
     const QString path = discovery::devicePath(device.entry);
-    QJsonObject power;
-    kernelfile::Buffer contents;
-    const bool asleep = deviceFile(files, path, files::PowerState.toString(), &power, &contents)
-        && hwmon::isAsleep(QByteArrayView(contents));
+    // The power files as the applet reads them, each with its text or why
+    // it did not open.
+    QJsonArray powerFiles;
+    const gpupower::Reader machine = gpupower::reader(files, path);
+    const gpupower::Decision decision =
+        gpupower::decide(device.readsMarkBusy, [&](gpupower::File file, kernelfile::Buffer *contents) {
+            const bool opened = machine(file, contents);
+            QJsonObject entry{{QStringLiteral("file"), gpupower::path(file).toString()}};
+            if (opened)
+                entry.insert(QStringLiteral("text"), escaped(QByteArrayView(*contents)));
+            else
+                entry.insert(QStringLiteral("why"), openError(errno));
+            powerFiles.append(entry);
+            return opened;
+        });
+    const bool asleep = decision.powerCase == gpupower::Case::Asleep;
+    QJsonObject power = powerFiles.first().toObject();
     power.insert(QStringLiteral("asleep"), asleep);
+    power.insert(QStringLiteral("files"), powerFiles);
+    power.insert(QStringLiteral("case"), powerCaseName(decision.powerCase));
+    power.insert(QStringLiteral("reason"), powerReason(decision.why));
+    power.insert(QStringLiteral("readPeriodMs"), gpupower::readPeriodMs(decision, RefreshIntervalMs));
+    if (decision.powerCase == gpupower::Case::CouldAutosuspend)
+        power.insert(QStringLiteral("delayMs"), decision.delayMs);
     // A sleeping card is left asleep: its temperatures are not read.
     QJsonArray readings;
     if (!asleep) {
@@ -252,6 +303,22 @@ QJsonArray missingPart(const QJsonObject &report)
     return missing;
 }
 
+// The GPU's power case and how often the applet reads it, in a user's words.
+QString powerLine(const QJsonObject &power, const QString &usage)
+{
+    const QString powerCase = power[u"case"].toString();
+    const QString reason = power[u"reason"].toString();
+    const qint64 period = power[u"readPeriodMs"].toInteger();
+    if (power[u"asleep"].toBool())
+        return QStringLiteral("asleep (") + reason + QStringLiteral("): left asleep, its temperatures are not read");
+    const QString every = QString::number(double(period) / 1000.0) + QStringLiteral(" s");
+    if (powerCase == u"could autosuspend")
+        return powerCase + QStringLiteral(" (control auto, ") + usage + QStringLiteral(", delay ")
+            + QString::number(power[u"delayMs"].toInteger()) + QStringLiteral(" ms): read once per ") + every
+            + QStringLiteral(", so that it can sleep");
+    return powerCase + QStringLiteral(" (") + reason + QStringLiteral("): read every ") + every;
+}
+
 void printText(const QJsonObject &report)
 {
     QStringList lines;
@@ -281,12 +348,17 @@ void printText(const QJsonObject &report)
             return;
         lines << QStringLiteral("%1: %2 (%3)").arg(title, part[u"path"].toString(), part[u"driver"].toString());
         const QJsonObject power = part[u"power"].toObject();
+        const QJsonArray powerFiles = power[u"files"].toArray();
+        QString usage = QStringLiteral("no runtime_usage");
+        for (const QJsonValue &file : powerFiles) {
+            lines << QStringLiteral("  %1  %2").arg(file[u"file"].toString(),
+                                                    file[u"text"].isString() ? u'"' + file[u"text"].toString() + u'"'
+                                                                             : file[u"why"].toString());
+            if (file[u"file"].toString() == files::RuntimeUsage && file[u"text"].isString())
+                usage = QStringLiteral("runtime_usage ") + file[u"text"].toString().remove(QStringLiteral("\\n"));
+        }
         if (!power.isEmpty())
-            lines << QStringLiteral("  %1  %2  %3").arg(
-                power[u"file"].toString(),
-                power.contains(u"text") ? u'"' + power[u"text"].toString() + u'"' : power[u"why"].toString(),
-                power[u"asleep"].toBool() ? QStringLiteral("asleep: left asleep, its temperatures are not read")
-                                          : QStringLiteral("not asleep: its temperatures are read"));
+            lines << QStringLiteral("  ") + powerLine(power, usage);
         const QJsonObject label = part[u"label"].toObject();
         const QJsonArray readings = part[u"readings"].toArray();
         for (qsizetype i = 0; i < readings.size(); ++i) {

@@ -13,6 +13,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cstdio>
+
 using vesh::MachineFiles;
 using vesh::TemperatureApplet;
 
@@ -129,6 +131,8 @@ private slots:
     void unreadableFilesRecover();
     void sleepingGpuIsLeftAsleep_data();
     void sleepingGpuIsLeftAsleep();
+    void idleGpuCanSuspend_data();
+    void idleGpuCanSuspend();
 };
 
 void TestApplet::propertySurface()
@@ -538,6 +542,120 @@ void TestApplet::sleepingGpuIsLeftAsleep()
     applet.refresh();
     QCOMPARE(gpu(), asleep ? awake : none);
     QCOMPARE(spy.count(), 2);
+}
+
+void TestApplet::idleGpuCanSuspend_data()
+{
+    using Files = QMap<QString, QByteArray>;
+    QTest::addColumn<QByteArray>("driver");
+    QTest::addColumn<Files>("power");         // device/power/ files as the machine has them
+    QTest::addColumn<bool>("keptAwake");      // by someone else, with runtime_usage 0 (a lit display)
+    QTest::addColumn<int>("heldCycles");      // runtime_usage 1 for the first cycles, then 0
+    QTest::addColumn<bool>("everyCycle");     // read on every cycle while awake
+    QTest::addColumn<int>("suspendsByMs");    // when it must first be asleep; -1: never
+
+    const Files idle{{"runtime_status", "active\n"}, {"control", "auto\n"},
+                     {"autosuspend_delay_ms", "5000\n"}, {"runtime_usage", "0\n"}};
+    Files held = idle;
+    held[QStringLiteral("runtime_usage")] = "1\n";
+    Files forbidden = idle;
+    forbidden[QStringLiteral("control")] = "on\n";
+    QTest::newRow("idle at start") << QByteArray("amdgpu") << idle << false << 0 << false << 45000;
+    QTest::newRow("held (runtime_usage 1), then let go") << QByteArray("amdgpu") << held << false << 10 << false << 45000;
+    QTest::newRow("control on") << QByteArray("amdgpu") << forbidden << false << 0 << true << -1;
+    QTest::newRow("unsupported") << QByteArray("amdgpu") << Files{{"runtime_status", "unsupported\n"}} << false << 0
+                                 << true << -1;
+    QTest::newRow("kept awake with usage 0") << QByteArray("amdgpu") << idle << true << 0 << false << -1;
+    QTest::newRow("no delay file: 5000 ms") << QByteArray("amdgpu")
+                                           << Files{{"runtime_status", "active\n"}, {"control", "auto\n"}} << false
+                                           << 0 << false << 45000;
+    QTest::newRow("nouveau, awake") << QByteArray("nouveau") << idle << true << 0 << true << -1;
+}
+
+// The kernel's runtime power management modelled on a 2 s cycle with a
+// monotonic clock of our own, so that no test waits through real time:
+// amdgpu's temperature reads mark the card busy, and a card that may
+// autosuspend does so 1.25 times its delay after its last mark (the PM
+// core's latest). Each cycle's temperatures are new, so what the applet
+// shows tells when it last read them.
+void TestApplet::idleGpuCanSuspend()
+{
+    using Files = QMap<QString, QByteArray>;
+    QFETCH(QByteArray, driver);
+    QFETCH(Files, power);
+    QFETCH(bool, keptAwake);
+    QFETCH(int, heldCycles);
+    QFETCH(bool, everyCycle);
+    QFETCH(int, suspendsByMs);
+
+    FixtureTree tree;
+    tree.addHwmon(QStringLiteral("hwmon0"), driver + '\n');
+    const QString device = FixtureTree::hwmonDevice(QStringLiteral("hwmon0")) + u'/';
+    const QString powerFolder = FixtureTree::parentDevice(QStringLiteral("hwmon0")) + QStringLiteral("/power/");
+    for (auto file = power.cbegin(); file != power.cend(); ++file)
+        tree.write(powerFolder + file.key(), file.value());
+    const bool canSuspend = power.value(QStringLiteral("control")) == "auto\n"
+        && power.value(QStringLiteral("runtime_status")) == "active\n" && !keptAwake;
+    const bool marksBusy = driver == "amdgpu";
+
+    constexpr qint64 CycleMs = 2000;
+    constexpr qint64 LatestSuspendMs = 6250; // 5000 ms and 25 %
+    qint64 now = 0;
+    qint64 lastMark = 0;
+    bool asleep = false;
+    int cycle = 0;
+    qint64 firstAsleepMs = -1;
+    int reads = 0;
+    auto setCycle = [&] {
+        // 30 °C and one more each cycle; 99 °C while asleep, never to be shown.
+        const QByteArray degrees = QByteArray::number(asleep ? 99 : 30 + cycle) + "000\n";
+        for (const char *file : {"temp1_input", "temp2_input", "temp3_input"})
+            tree.write(device + QLatin1StringView(file), degrees);
+        const bool held = cycle < heldCycles;
+        if (power.contains(QStringLiteral("runtime_usage")))
+            tree.write(powerFolder + QStringLiteral("runtime_usage"), held ? "1\n" : "0\n");
+        tree.write(powerFolder + QStringLiteral("runtime_status"),
+                   asleep ? "suspended\n" : power.value(QStringLiteral("runtime_status")));
+    };
+
+    setCycle();
+    LogCapture log;
+    TemperatureApplet applet(MachineFiles(tree.root()), nullptr, [&now] { return now; });
+    applet.init();
+    for (;;) {
+        const int shown = applet.gpuTemp();
+        QCOMPARE(QList<int>({applet.gpuTempJunction(), applet.gpuTempMem()}), QList<int>({shown, shown}));
+        if (asleep) {
+            QVERIFY2(shown == 0, qPrintable(QStringLiteral("read while asleep, at %1 ms").arg(now)));
+        } else {
+            QVERIFY2(shown >= 30, qPrintable(QStringLiteral("nothing shown at %1 ms").arg(now)));
+            const qint64 age = (cycle - (shown - 30)) * CycleMs;
+            reads += age == 0 && now <= 45000;
+            if (age == 0 && marksBusy)
+                lastMark = now;
+            if (cycle == 0 || everyCycle || cycle < heldCycles)
+                QVERIFY2(age == 0, qPrintable(QStringLiteral("%1 ms old at %2 ms").arg(age).arg(now)));
+            QVERIFY2(age <= 10000, qPrintable(QStringLiteral("%1 ms old at %2 ms").arg(age).arg(now)));
+        }
+        if (now >= 60000)
+            break;
+        // The next cycle: the card suspends once it has been left alone
+        // long enough, and stays asleep, as nobody else wakes it here.
+        now += CycleMs;
+        ++cycle;
+        if (!asleep && canSuspend && cycle >= heldCycles && now - std::max(lastMark, heldCycles * CycleMs) >= LatestSuspendMs) {
+            asleep = true;
+            firstAsleepMs = std::max(lastMark, heldCycles * CycleMs) + LatestSuspendMs;
+        }
+        setCycle();
+        applet.refresh();
+    }
+    if (suspendsByMs < 0) {
+        QCOMPARE(firstAsleepMs, -1);
+    } else {
+        QVERIFY2(firstAsleepMs >= 0 && firstAsleepMs <= suspendsByMs, qPrintable(QString::number(firstAsleepMs)));
+    }
+    std::printf("    first asleep at %lld ms; read on %d cycles in the first 45 s\n", firstAsleepMs, reads);
 }
 
 QTEST_GUILESS_MAIN(TestApplet)

@@ -385,6 +385,12 @@ private slots:
             QVERIFY2(source.open(QIODevice::ReadOnly), qPrintable(file.key()));
             QCOMPARE(file.value(), "file " + source.readAll());
         }
+        // So do the power files that decide how often a card is read.
+        const QMap<QString, QByteArray> original = tree(machine);
+        for (auto file = original.cbegin(); file != original.cend(); ++file) {
+            if (file.key().contains(u"/power/"))
+                QCOMPARE(before.value(file.key()), file.value());
+        }
         // A capture passes the checks of a machine folder.
         QVERIFY2(runHost({QStringLiteral("--machine"), capture, QStringLiteral("--capture"),
                           scratch.filePath(QStringLiteral("again")), Plugin})
@@ -531,6 +537,10 @@ private slots:
             QStringList reasons;
             if (name == u"laptop-dgpu-asleep")
                 reasons << QStringLiteral("gpuTemp: the card is asleep") << QStringLiteral("hwmon2: a later GPU device wins");
+            else if (name == u"laptop-dgpu-idle")
+                reasons << QStringLiteral("GPU: could autosuspend, read every 8000 ms");
+            else if (name == u"ryzen-radeon")
+                reasons << QStringLiteral("GPU: stays awake, read every 2000 ms");
             else if (name == u"intel-nouveau")
                 reasons << QStringLiteral("cpuTempTctl: temp1_label reads \"Package id 0\\n\", not \"Tctl\"");
             else if (name == u"arm-server")
@@ -591,6 +601,10 @@ private slots:
         QCOMPARE(report[u"cpu"][u"driver"].toString(), cpuLabel);
         QCOMPARE(report[u"gpu"][u"driver"].toString(), gpuLabel);
 
+        const QJsonObject power = report[u"gpu"][u"power"].toObject();
+        if (!power.isEmpty())
+            found << QStringLiteral("GPU: ") + power[u"case"].toString() + QStringLiteral(", read every ")
+                    + QString::number(power[u"readPeriodMs"].toInteger()) + QStringLiteral(" ms");
         for (const QJsonValue &item : report[u"missing"].toArray()) {
             found << item[u"property"].toString() + QStringLiteral(": ") + item[u"why"].toString();
             QVERIFY2(text.out.contains(item[u"why"].toString().toUtf8()), text.out.constData());
