@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-// One section of a little-endian ELF file, 32- or 64-bit, read from the file itself.
+// One section of an ELF file, 32- or 64-bit, of either byte order, read from the file itself.
 struct ElfSection
 {
     bool found = false;
