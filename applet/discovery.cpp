@@ -12,11 +12,11 @@ Devices find(const MachineFiles &files)
         Device device;
         device.entry = entry;
         kernelfile::Buffer name;
-        device.named = files.read({files::HwmonClass, u"/", entry, u"/", files::DriverName}, &name,
-                                  kernelfile::End::ShortRead);
-        if (!device.named) {
-            device.nameError = errno;
-        } else {
+        const kernelfile::Result read =
+            files.read({files::HwmonClass, u"/", entry, u"/", files::DriverName}, &name, kernelfile::End::ShortRead);
+        device.named = bool(read);
+        device.nameError = read.error;
+        if (device.named) {
             device.rawName = QByteArray(name.constData(), name.size());
             device.driverName = QString::fromUtf8(device.rawName).trimmed();
             if (const hwmon::Driver *driver = hwmon::driverOf(device.driverName)) {
@@ -32,6 +32,25 @@ Devices find(const MachineFiles &files)
         found.entries.append(device);
     }
     return found;
+}
+
+Verdict verdictOf(const Devices &found, qsizetype index)
+{
+    const Device &device = found.entries.at(index);
+    if (index == found.cpu)
+        return Verdict::ChosenCpu;
+    if (index == found.gpu)
+        return Verdict::ChosenGpu;
+    if (!device.named)
+        return device.nameError == ENOENT ? Verdict::NoNameFile : Verdict::NameUnreadable;
+    if (device.category != hwmon::Category::None)
+        return Verdict::LaterDeviceWins;
+    // Some drivers pad the name file to a page with NUL bytes, which trimming
+    // keeps.
+    const qsizetype nul = device.rawName.indexOf('\0');
+    if (nul >= 0 && hwmon::driverOf(QString::fromUtf8(device.rawName.first(nul)).trimmed()))
+        return Verdict::NameEndsInNul;
+    return Verdict::NotADriver;
 }
 
 QString devicePath(const QString &entry)

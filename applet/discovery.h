@@ -29,6 +29,19 @@ struct Devices
     qsizetype gpu = -1;    // the same for the GPU
 };
 
+// What discovery made of an entry, and why.
+enum class Verdict {
+    ChosenCpu,
+    ChosenGpu,
+    LaterDeviceWins,  // of its category, listed later
+    NoNameFile,
+    NameUnreadable,   // its name file did not open for another reason
+    NameEndsInNul,    // a driver's name followed by NUL bytes, which the whole-name test does not take
+    NotADriver,       // of no driver the applet reads
+};
+
+Verdict verdictOf(const Devices &found, qsizetype index);
+
 // Lists the hwmon class and reads every entry's name, once. For each
 // category the last entry in listing order whose driver name selects it
 // is chosen.

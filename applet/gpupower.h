@@ -15,9 +15,8 @@ namespace vesh::gpupower {
 
 enum class File { RuntimeStatus, Control, RuntimeUsage, AutosuspendDelay };
 
-// Reads one of the device's power files into contents; false where it does
-// not open.
-using Reader = std::function<bool(File, kernelfile::Buffer *contents)>;
+// Reads one of the device's power files into contents.
+using Reader = std::function<kernelfile::Result(File, kernelfile::Buffer *contents)>;
 
 enum class Case {
     // Powered down or going down: not read, its temperatures show 0.

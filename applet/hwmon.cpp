@@ -6,8 +6,9 @@
 
 namespace vesh::hwmon {
 
-namespace {
 using namespace Qt::Literals::StringLiterals;
+
+namespace {
 // CPU drivers first: a name selects at most one category. amdgpu's reads
 // take a runtime-PM reference and mark the card busy; radeon's and
 // nouveau's take none and fail while the card is off.
@@ -68,6 +69,16 @@ bool trimmedEquals(QByteArrayView contents, QLatin1StringView text)
     if (ascii)
         return contents.trimmed() == QByteArrayView(text.data(), text.size());
     return QString::fromUtf8(contents).trimmed() == text;
+}
+
+bool isTctlLabel(QByteArrayView label)
+{
+    return trimmedEquals(label, "Tctl"_L1);
+}
+
+int tctlTemperature(int cpuTemp, int dieTemp)
+{
+    return dieTemp > 0 ? dieTemp : cpuTemp;
 }
 
 bool isAsleep(QByteArrayView runtimeStatus)

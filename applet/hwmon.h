@@ -42,6 +42,15 @@ int degreesFromFile(QByteArrayView contents);
 // Whether a file's contents, decoded as UTF-8 and trimmed, equal text.
 bool trimmedEquals(QByteArrayView contents, QLatin1StringView text);
 
+// Whether a CPU device's temp1_label contents name temp1 Tctl, AMD's control
+// temperature, which may carry an offset: the device then also shows a
+// die's own temperature (temp3, Tccd1 on k10temp) as cpuTempTctl.
+bool isTctlLabel(QByteArrayView label);
+
+// cpuTempTctl on such a device: the die's temperature where it is above
+// 0 °C, else cpuTemp.
+int tctlTemperature(int cpuTemp, int dieTemp);
+
 // Whether a device's power/runtime_status contents say it is powered down
 // or going down ("suspended", "suspending").
 bool isAsleep(QByteArrayView runtimeStatus);

@@ -10,7 +10,7 @@
 
 namespace vesh::kernelfile {
 
-bool read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, End end)
+Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, End end)
 {
     // File names are UTF-8 to Qt on Linux; join and encode on the stack.
     QStringEncoder toUtf8(QStringEncoder::Utf8);
@@ -24,10 +24,10 @@ bool read(QStringView root, std::initializer_list<QStringView> path, Buffer *con
     *end8 = '\0';
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return {errno};
 
     contents->resize(0);
-    bool opened = true;
+    Result result;
     for (;;) {
         if (contents->size() == contents->capacity())
             contents->reserve(contents->capacity() * 2);
@@ -41,7 +41,7 @@ bool read(QStringView root, std::initializer_list<QStringView> path, Buffer *con
         const int error = got < 0 ? errno : 0;
         contents->resize(start + std::max<ssize_t>(got, 0));
         if (error == EISDIR)
-            opened = false;
+            result.error = EISDIR;
         if (got <= 0 || (end == End::ShortRead && got < room))
             break;
     }
@@ -50,7 +50,7 @@ bool read(QStringView root, std::initializer_list<QStringView> path, Buffer *con
     // Most files hold no carriage return; a fast scan spares them the copy.
     if (std::memchr(contents->constData(), '\r', size_t(contents->size())))
         contents->erase(std::remove(contents->begin(), contents->end(), '\r'), contents->end());
-    return opened;
+    return result;
 }
 
 bool plainDecimal(QByteArrayView digits, quint64 *value)

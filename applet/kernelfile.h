@@ -23,12 +23,19 @@ enum class End {
     EmptyRead,
 };
 
+// Whether a file was read, and if not, why.
+struct Result
+{
+    int error = 0; // the errno of the open that failed (EISDIR for a folder); 0 when read
+    explicit operator bool() const { return error == 0; }
+};
+
 // Reads the whole file into contents, dropping carriage returns as Qt's
-// text mode does. False when the file does not open (or is a directory, which
+// text mode does. Fails when the file does not open (or is a directory, which
 // QFile does not open either); a read error after a good open ends the
 // contents there, as QFile::readAll does.
 // The path is root followed by the parts, all joined without a separator.
-bool read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, End end);
+Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, End end);
 
 // The value of plain decimal digits, the form in which the kernel writes
 // its readings and counters: 1 to 19 ASCII digits (which always fit in 64

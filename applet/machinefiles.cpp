@@ -18,8 +18,8 @@ MachineFiles::MachineFiles(const QString &dir)
         m_root.clear();
 }
 
-bool MachineFiles::read(std::initializer_list<QStringView> machinePath, kernelfile::Buffer *contents,
-                        kernelfile::End end) const
+kernelfile::Result MachineFiles::read(std::initializer_list<QStringView> machinePath, kernelfile::Buffer *contents,
+                                      kernelfile::End end) const
 {
     return kernelfile::read(m_root, machinePath, contents, end);
 }

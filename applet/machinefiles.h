@@ -31,6 +31,12 @@ inline constexpr QStringView RuntimeUsage = u"device/power/runtime_usage";
 inline constexpr QStringView AutosuspendDelay = u"device/power/autosuspend_delay_ms";
 inline constexpr QStringView PowerFiles[] = {RuntimeStatus, PowerControl, RuntimeUsage, AutosuspendDelay};
 inline constexpr QStringView NetDev = u"/proc/net/dev";
+// Each network interface's folder, whose device link, where it has one,
+// leads to the hardware behind it; bridges, VPNs and veth have none. Only
+// the runner's account reads it.
+inline constexpr QStringView NetClass = u"/sys/class/net";
+// In a class folder's entry (hwmon, net): the link to its device.
+inline constexpr QStringView DeviceLink = u"device";
 inline constexpr QStringView MemInfo = u"/proc/meminfo";
 
 // "temp<index>_input".
@@ -52,8 +58,8 @@ public:
     QString path(QStringView machinePath) const { return m_root + machinePath.toString(); }
 
     // kernelfile::read of the machine path given in parts.
-    bool read(std::initializer_list<QStringView> machinePath, kernelfile::Buffer *contents,
-              kernelfile::End end) const;
+    kernelfile::Result read(std::initializer_list<QStringView> machinePath, kernelfile::Buffer *contents,
+                            kernelfile::End end) const;
 
     // The entries of /sys/class/hwmon in the applet's order: names only,
     // of folders and links to folders, matching "hwmon*" in any case,

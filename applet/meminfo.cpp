@@ -49,6 +49,7 @@ Figures figuresFromText(QByteArrayView text)
             scanFigure(piece + sizeof(TotalKey) - 1, &figures.totalKb);
         } else if (startsWith(piece, AvailableKey)) {
             scanFigure(piece + sizeof(AvailableKey) - 1, &figures.availableKb);
+            figures.hasAvailable = true;
             break;
         }
     }
@@ -63,7 +64,7 @@ QString sizeText(quint64 kb)
     return QString::number(gib, 'f', 1) + u'G';
 }
 
-QString usageText(Figures figures)
+QString usageText(const Figures &figures)
 {
     if (figures.totalKb == 0)
         return QStringLiteral("MEM 0G 0%");

@@ -12,6 +12,9 @@ struct Figures
 {
     quint64 totalKb = 0;
     quint64 availableKb = 0;
+    // A MemAvailable line was found; kernels before 3.14 and some
+    // containers have none, and all memory then counts as used.
+    bool hasAvailable = false;
 };
 
 // "MemTotal:" and "MemAvailable:" from the file's text, taken in the pieces
@@ -23,6 +26,6 @@ Figures figuresFromText(QByteArrayView text);
 QString sizeText(quint64 kb);
 
 // "MEM <used>/<total> <percent>%", or "MEM 0G 0%" without a total.
-QString usageText(Figures figures);
+QString usageText(const Figures &figures);
 
 } // namespace vesh::meminfo

@@ -2,6 +2,8 @@
 
 #include "kernelfile.h"
 
+#include <algorithm>
+
 namespace vesh::netdev {
 
 namespace {
@@ -68,6 +70,15 @@ double growthPerSecond(quint64 previous, quint64 current, double seconds)
 }
 
 } // namespace
+
+bool isInterfaceName(QByteArrayView name)
+{
+    if (name.isEmpty() || name.size() > 15 || name == "." || name == "..")
+        return false;
+    return std::none_of(name.begin(), name.end(), [](char c) {
+        return c == '/' || c == ':' || c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+    });
+}
 
 Sample totalsFromText(QByteArrayView text)
 {

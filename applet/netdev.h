@@ -29,6 +29,11 @@ struct Interface
 template <typename Counted>
 void forEachInterface(QByteArrayView text, Counted counted);
 
+// Whether name is one the kernel gives an interface, so that it names a
+// folder of /sys/class/net and nothing else: 1 to 15 bytes, not "." or
+// "..", without '/', ':' or white space.
+bool isInterfaceName(QByteArrayView name);
+
 // Received and sent bytes summed over every interface that counts.
 Sample totalsFromText(QByteArrayView text);
 

@@ -52,17 +52,10 @@ void TemperatureApplet::refresh()
 {
     if (!m_cpuHwmonPath.isEmpty()) {
         m_cpuTemp = readTempFromHwmon(m_cpuHwmonPath, 1);
-        // On AMD CPUs temp1 is Tctl, which may carry an offset; temp3 (when
-        // present) is a die's own temperature (Tccd1 on k10temp), which the
-        // panel shows beside it.
         kernelfile::Buffer label;
         if (m_files.read({m_cpuHwmonPath, u"/", files::CpuLabel}, &label, kernelfile::End::ShortRead)
-            && hwmon::trimmedEquals(QByteArrayView(label), QLatin1StringView("Tctl"))) {
-            m_cpuTempTctl = m_cpuTemp;
-            const int die = readTempFromHwmon(m_cpuHwmonPath, 3);
-            if (die > 0)
-                m_cpuTempTctl = die;
-        }
+            && hwmon::isTctlLabel(QByteArrayView(label)))
+            m_cpuTempTctl = hwmon::tctlTemperature(m_cpuTemp, readTempFromHwmon(m_cpuHwmonPath, 3));
     }
 
     if (!m_gpuHwmonPath.isEmpty())

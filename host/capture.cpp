@@ -4,6 +4,7 @@
 #include "hwmon.h"
 #include "machine.h"
 #include "machinefiles.h"
+#include "netdev.h"
 #include "updateprinter.h"
 
 #include <vesh/orlapplet.h>
@@ -118,26 +119,49 @@ bool copyLink(const QString &sys, const QString &place, const QString &target, C
     return true;
 }
 
-// One entry of /sys/class/hwmon: kept as a link into its device folder, or
-// as a plain folder.
-bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, Counts *counts, QString *error)
+// An entry of a class folder (class/hwmon/hwmon0, class/net/eth0) kept as
+// what it is: a link into its device folder, or a plain folder. folder is
+// where it leads, relative to sys/; empty where it is left out, with a
+// note. False only when the capture cannot be written.
+bool copyClassEntry(const QString &sys, const QFileInfo &entry, const QString &place, Counts *counts, QString *error,
+                    QString *folder)
 {
-    const QString place = QStringLiteral("class/hwmon/") + entry.fileName();
-    QString folder = place;
-    if (entry.isSymLink()) {
-        if (!copyLink(sys, place, entry.readSymLink(), counts, error, &folder))
-            return false;
-        if (folder.isEmpty())
-            return true;
-    } else if (entry.isDir()) {
-        if (!QDir().mkpath(sys + u'/' + folder)) {
-            *error = QStringLiteral("%1/%2: cannot make the folder").arg(sys, folder);
+    *folder = place;
+    if (entry.isSymLink())
+        return copyLink(sys, place, entry.readSymLink(), counts, error, folder);
+    if (entry.isDir()) {
+        if (!QDir().mkpath(sys + u'/' + place)) {
+            *error = sys + u'/' + place + QStringLiteral(": cannot make the folder");
             return false;
         }
-    } else {
-        counts->notes.append(QStringLiteral("%1: neither a link nor a folder, left out").arg(entry.filePath()));
         return true;
     }
+    counts->notes.append(entry.filePath() + QStringLiteral(": neither a link nor a folder, left out"));
+    folder->clear();
+    return true;
+}
+
+// The device link of the entry at path, kept as what it is at folder/device;
+// nothing beyond it is followed. deviceFolder is where it leads, relative to
+// sys/, empty where it is left out; false only when the capture cannot be
+// written.
+bool copyDeviceLink(const QString &sys, const QString &path, const QString &folder, Counts *counts, QString *error,
+                    QString *deviceFolder)
+{
+    const QString place = folder + u'/' + files::DeviceLink.toString();
+    const QFileInfo link(path + u'/' + files::DeviceLink.toString());
+    *deviceFolder = place;
+    return !link.isSymLink() || copyLink(sys, place, link.readSymLink(), counts, error, deviceFolder);
+}
+
+// One entry of /sys/class/hwmon, with the files the applet reads.
+bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, Counts *counts, QString *error)
+{
+    QString folder;
+    if (!copyClassEntry(sys, entry, QStringLiteral("class/hwmon/") + entry.fileName(), counts, error, &folder))
+        return false;
+    if (folder.isEmpty())
+        return true;
     ++counts->devices;
 
     const QString device = entry.filePath();
@@ -150,11 +174,8 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, Counts *counts, 
     const QString status = device + u'/' + files::RuntimeStatus.toString();
     QByteArray statusBytes;
     if (QFileInfo::exists(status)) {
-        const QString devicePlace = folder + QStringLiteral("/device");
-        const QFileInfo deviceLink(device + QStringLiteral("/device"));
-        QString deviceFolder = devicePlace;
-        if (deviceLink.isSymLink()
-            && !copyLink(sys, devicePlace, deviceLink.readSymLink(), counts, error, &deviceFolder))
+        QString deviceFolder;
+        if (!copyDeviceLink(sys, device, folder, counts, error, &deviceFolder))
             return false;
         for (const QStringView file : files::PowerFiles) {
             const QString from = device + u'/' + file.toString();
@@ -180,6 +201,27 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, Counts *counts, 
     return true;
 }
 
+// The folder of each interface that /proc/net/dev counts, with its device
+// link where it has one: what tells a network card from a bridge or a VPN.
+bool copyNetInterfaces(const MachineFiles &machine, const QString &sys, QByteArrayView netDev, Counts *counts,
+                       QString *error)
+{
+    bool written = true;
+    netdev::forEachInterface(netDev, [&](const netdev::Interface &interface) {
+        if (!written || !netdev::isInterfaceName(interface.name))
+            return;
+        const QString name = QFile::decodeName(interface.name.toByteArray());
+        const QFileInfo entry(machine.path(files::NetClass) + u'/' + name);
+        if (!entry.exists() && !entry.isSymLink())
+            return;
+        QString folder;
+        QString deviceFolder;
+        written = copyClassEntry(sys, entry, QStringLiteral("class/net/") + name, counts, error, &folder)
+            && (folder.isEmpty() || copyDeviceLink(sys, entry.filePath(), folder, counts, error, &deviceFolder));
+    });
+    return written;
+}
+
 bool copyMachine(const MachineFiles &machine, const QString &root, Counts *counts, bool *hwmonFound, QString *error)
 {
     const QString sys = root + QStringLiteral("/sys");
@@ -197,11 +239,10 @@ bool copyMachine(const MachineFiles &machine, const QString &root, Counts *count
                 return false;
         }
     }
-    for (const QStringView file : {files::NetDev, files::MemInfo}) {
-        if (!copyFile(machine.path(file), root + file.toString(), counts, error))
-            return false;
-    }
-    return true;
+    QByteArray netDev;
+    return copyFile(machine.path(files::NetDev), root + files::NetDev.toString(), counts, error, &netDev)
+        && copyFile(machine.path(files::MemInfo), root + files::MemInfo.toString(), counts, error)
+        && copyNetInterfaces(machine, sys, netDev, counts, error);
 }
 
 // Runs the applet on the capture, as --machine shows it, and writes its

@@ -551,10 +551,30 @@ private slots:
             QTest::newRow(qPrintable(name)) << machines.filePath(name) << first[u"cpuLabel"].toString()
                                             << first[u"gpuLabel"].toString() << reasons;
         }
+        // Made-up machines, by shape below; "text: ..." is a line of the text output.
         QTest::newRow("a name file missing, one padded with NUL, two CPU devices")
-            << "<made-up>" << "coretemp" << ""
-            << QStringList{"hwmon0: it has no driver name", "hwmon1: not a driver the applet reads",
+            << "<names>" << "coretemp" << ""
+            << QStringList{"hwmon0: it has no driver name",
+                           "hwmon1: \"amdgpu\" followed by \"\\0\\0\\0\\n\"; the applet compares the whole name",
                            "hwmon2: a later CPU device wins"};
+        QTest::newRow("a page of NUL after the name")
+            << "<page>" << "" << ""
+            << QStringList{"hwmon0: \"amdgpu\\n\" followed by 4089 NUL bytes; the applet compares the whole name",
+                           "text:   hwmon0  \"amdgpu\\n\" + 4089 × \\0  none  passed over"};
+        QTest::newRow("%1 in a captured file")
+            << "<format>" << "k10temp" << ""
+            << QStringList{"text:   temp1_input  \"%1%2\\n\"  0 °C  cpuTemp (not a whole number of millidegrees)"};
+        QTest::newRow("no MemAvailable") << "<old kernel>" << "" << ""
+                                         << QStringList{"memUsage: /proc/meminfo has no MemAvailable",
+                                                        "text: Memory: /proc/meminfo, MemTotal 3774128 kB, MemAvailable missing"};
+        QTest::newRow("a VPN beside its carrier")
+            << "<vpn>" << "" << ""
+            << QStringList{"netSpeed: counts interfaces with no device behind them",
+                           "text:   netSpeed: counts interfaces with no device behind them (a bridge, veth, VPN, bond, "
+                           "VLAN, macvlan or PPP): tun0; what they carry also crosses"};
+        QTest::newRow("an emoji and a terminal escape in interface names")
+            << "<names of interfaces>" << "" << ""
+            << QStringList{"text: Network: /proc/net/dev, every interface but lo: \U0001F4690, \\x1b[2J"};
     }
 
     void explain()
@@ -564,14 +584,37 @@ private slots:
         QFETCH(QString, gpuLabel);
         QFETCH(QStringList, reasons);
         FixtureTree madeUp;
-        if (machine == u"<made-up>") {
+        const QByteArray header = "Inter-|   Receive |  Transmit\n face |bytes packets|bytes packets\n";
+        const QByteArray counters = ": 1000 10 0 0 0 0 0 0 2000 20 0 0 0 0 0 0\n";
+        if (machine == u"<names>") {
             madeUp.addHwmon(QStringLiteral("hwmon0"), "k10temp\n");
             madeUp.remove(FixtureTree::hwmonDevice(QStringLiteral("hwmon0")) + QStringLiteral("/name"));
             madeUp.addHwmon(QStringLiteral("hwmon1"), QByteArray("amdgpu\0\0\0\n", 10));
             madeUp.addHwmon(QStringLiteral("hwmon2"), "coretemp\n", {{QStringLiteral("temp1_input"), "40000\n"}});
             madeUp.addHwmon(QStringLiteral("hwmon3"), "coretemp\n", {{QStringLiteral("temp1_input"), "41000\n"}});
-            machine = madeUp.root();
+        } else if (machine == u"<page>") {
+            // As an RX 7900 XTX's name file was captured.
+            madeUp.addHwmon(QStringLiteral("hwmon0"), "amdgpu\n" + QByteArray(4089, '\0'));
+            QByteArray many = header;
+            for (int i = 0; i < 500; ++i)
+                many += "veth" + QByteArray::number(i) + counters;
+            madeUp.write(QStringLiteral("proc/net/dev"), many);
+        } else if (machine == u"<format>") {
+            madeUp.addHwmon(QStringLiteral("hwmon0"), "k10temp\n", {{QStringLiteral("temp1_input"), "%1%2\n"}});
+        } else if (machine == u"<old kernel>") {
+            madeUp.write(QStringLiteral("proc/meminfo"), "MemTotal:        3774128 kB\nMemFree:          812344 kB\n");
+        } else if (machine == u"<vpn>") {
+            madeUp.write(QStringLiteral("proc/net/dev"), header + "    lo" + counters + "  eth0" + counters + "  tun0" + counters);
+            madeUp.makeFolder(QStringLiteral("sys/devices/virtual/net/tun0"));
+            madeUp.link(QStringLiteral("sys/class/net/tun0"), QStringLiteral("../../devices/virtual/net/tun0"));
+            madeUp.makeFolder(QStringLiteral("sys/devices/pci0000:00/0000:00:1f.6/net/eth0"));
+            madeUp.link(QStringLiteral("sys/devices/pci0000:00/0000:00:1f.6/net/eth0/device"), QStringLiteral("../../../0000:00:1f.6"));
+            madeUp.link(QStringLiteral("sys/class/net/eth0"), QStringLiteral("../../devices/pci0000:00/0000:00:1f.6/net/eth0"));
+        } else if (machine == u"<names of interfaces>") {
+            madeUp.write(QStringLiteral("proc/net/dev"), header + "\xf0\x9f\x91\xa9" "0" + counters + "\x1b[2J" + counters);
         }
+        if (machine.startsWith(u'<'))
+            machine = madeUp.root();
         const Run text = runHost({QStringLiteral("--explain"), QStringLiteral("--machine"), machine});
         const Run json = runHost({QStringLiteral("--machine"), machine, QStringLiteral("--explain"), QStringLiteral("--json")});
         QVERIFY2(text.exitCode == 0 && json.exitCode == 0, text.err.constData());
@@ -605,9 +648,19 @@ private slots:
         if (!power.isEmpty())
             found << QStringLiteral("GPU: ") + power[u"case"].toString() + QStringLiteral(", read every ")
                     + QString::number(power[u"readPeriodMs"].toInteger()) + QStringLiteral(" ms");
-        for (const QJsonValue &item : report[u"missing"].toArray()) {
-            found << item[u"property"].toString() + QStringLiteral(": ") + item[u"why"].toString();
-            QVERIFY2(text.out.contains(item[u"why"].toString().toUtf8()), text.out.constData());
+        for (const char *notes : {"missing", "surprising"}) {
+            for (const QJsonValue &item : report[QLatin1StringView(notes)].toArray()) {
+                found << item[u"property"].toString() + QStringLiteral(": ") + item[u"why"].toString();
+                QVERIFY2(text.out.contains(item[u"why"].toString().toUtf8()), text.out.constData());
+            }
+        }
+        // Whatever the machine holds, every line fits a screen and nothing
+        // reaches the terminal unescaped.
+        const QList<QByteArray> lines = text.out.split('\n');
+        for (const QByteArray &line : lines) {
+            QVERIFY2(QString::fromUtf8(line).size() <= 300, line.left(400).constData());
+            QVERIFY2(!line.contains('\x1b'), line.constData());
+            found << QStringLiteral("text: ") + QString::fromUtf8(line);
         }
         for (const QString &reason : std::as_const(reasons)) {
             QVERIFY2(std::any_of(found.cbegin(), found.cend(), [&](const QString &line) { return line.startsWith(reason); }),
