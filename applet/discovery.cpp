@@ -7,7 +7,11 @@ namespace vesh::discovery {
 Devices find(const MachineFiles &files)
 {
     Devices found;
-    const QStringList entries = files.hwmonEntries();
+    // The class's devices: folders and the links to folders that they are,
+    // named hwmon* in any case (CaseSensitive is not among the filters), in
+    // the folder's own sort, by name ignoring case: hwmon10 before hwmon2.
+    const QStringList entries =
+        files.entryList(files::HwmonClass, {QStringLiteral("hwmon*")}, QDir::Dirs, QDir::NoSort);
     for (const QString &entry : entries) {
         Device device;
         device.entry = entry;

@@ -24,13 +24,11 @@ kernelfile::Result MachineFiles::read(std::initializer_list<QStringView> machine
     return kernelfile::read(m_root, machinePath, contents, end);
 }
 
-QStringList MachineFiles::hwmonEntries() const
+QStringList MachineFiles::entryList(QStringView machineFolder, const QStringList &nameFilters, QDir::Filters filters,
+                                   QDir::SortFlags sort) const
 {
-    // A QDir made from the path alone sorts by name, ignoring case, and
-    // NoSort keeps that sort; without CaseSensitive the pattern ignores
-    // case too. Dirs takes in links to folders, which the entries are.
-    const QDir hwmonClass(path(files::HwmonClass));
-    return hwmonClass.entryList(QStringList{files::HwmonEntries.toString()}, QDir::Dirs, QDir::NoSort);
+    const QDir folder(path(machineFolder));
+    return folder.entryList(nameFilters, filters, sort);
 }
 
 } // namespace vesh

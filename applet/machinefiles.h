@@ -2,6 +2,7 @@
 
 #include "kernelfile.h"
 
+#include <QDir>
 #include <QString>
 #include <QStringList>
 
@@ -12,8 +13,6 @@ namespace vesh {
 // /proc/...); MachineFiles says where they lie.
 namespace files {
 inline constexpr QStringView HwmonClass = u"/sys/class/hwmon";
-// The hwmon class's entries that are devices.
-inline constexpr QStringView HwmonEntries = u"hwmon*";
 // In each device folder: its driver name, its temperatures in millidegrees
 // and the label that tells an AMD CPU's Tctl.
 inline constexpr QStringView DriverName = u"name";
@@ -61,10 +60,11 @@ public:
     kernelfile::Result read(std::initializer_list<QStringView> machinePath, kernelfile::Buffer *contents,
                             kernelfile::End end) const;
 
-    // The entries of /sys/class/hwmon in the applet's order: names only,
-    // of folders and links to folders, matching "hwmon*" in any case,
-    // sorted by name without regard to case (hwmon10 before hwmon2).
-    QStringList hwmonEntries() const;
+    // QDir::entryList of the machine folder given: names only, from a QDir
+    // made from the path alone, whose own sort (by name, ignoring case) is
+    // what QDir::NoSort defers to.
+    QStringList entryList(QStringView machineFolder, const QStringList &nameFilters, QDir::Filters filters,
+                          QDir::SortFlags sort) const;
 
 private:
     QString m_root; // empty for this machine

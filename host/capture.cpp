@@ -2,7 +2,8 @@
 
 #include "appletsession.h"
 #include "hwmon.h"
-#include "machine.h"
+#include "machinefolder.h"
+#include "machinenamespace.h"
 #include "machinefiles.h"
 #include "netdev.h"
 #include "updateprinter.h"
@@ -62,60 +63,45 @@ bool copyFile(const QString &from, const QString &to, Counts *counts, QString *e
     return true;
 }
 
-// Where a link in the folder from (relative to the capture's sys/) with the
-// given target leads, relative to sys/. Empty when it leads out of sys/ or
-// through a link already made there, where the path as written and the
-// path the kernel follows part ways.
-QString resolveInSys(const QString &sys, const QString &from, const QString &target)
-{
-    QStringList path;
-    QStringView rest = target;
-    if (target.startsWith(u'/')) {
-        if (!target.startsWith(QStringLiteral("/sys/")))
-            return {};
-        rest = rest.sliced(5);
-    } else {
-        path = from.split(u'/', Qt::SkipEmptyParts);
-    }
-    const QList<QStringView> parts = rest.split(u'/', Qt::SkipEmptyParts);
-    for (const QStringView part : parts) {
-        if (part == u".")
-            continue;
-        if (part == u"..") {
-            if (path.isEmpty())
-                return {};
-            path.removeLast();
-            continue;
-        }
-        path.append(part.toString());
-        if (QFileInfo(sys + u'/' + path.join(u'/')).isSymLink())
-            return {};
-    }
-    return path.join(u'/');
-}
-
 // Makes the link at place (relative to sys/) with the machine's target, and
-// the folder it leads to, which goes into folder (relative to sys/). A
-// target that leads out of sys/ is left out with a note, and folder is
-// empty; false only when the capture cannot be written.
+// the folder it leads to, which goes into folder (relative to sys/), where
+// it leads as the kernel would follow it through the links made so far. A
+// link that leads out of sys/ is left out with a note, and folder is empty;
+// false only when the capture cannot be written.
 bool copyLink(const QString &sys, const QString &place, const QString &target, Counts *counts, QString *error,
               QString *folder)
 {
-    *folder = resolveInSys(sys, QFileInfo(place).path(), target);
-    if (folder->isEmpty()) {
-        counts->notes.append(QStringLiteral("/sys/%1: a link that leads out of /sys (%2), left out").arg(place, target));
+    folder->clear();
+    const QString note = QStringLiteral("/sys/") + place + QStringLiteral(": a link that leads out of /sys (") + target
+        + QStringLiteral("), left out");
+    if (target.startsWith(u'/') && !target.startsWith(QStringLiteral("/sys/"))) {
+        counts->notes.append(note);
         return true;
     }
     const QString link = sys + u'/' + place;
+    const QString linkFolder = QFileInfo(link).path();
     // Within the capture, a link to /sys/... would lead to the machine that
     // reads it: the capture's own links are relative.
     const QString written =
-        target.startsWith(u'/') ? QDir(QFileInfo(link).path()).relativeFilePath(sys + u'/' + *folder) : target;
-    if (!QDir().mkpath(sys + u'/' + *folder) || !QDir().mkpath(QFileInfo(link).path())
+        target.startsWith(u'/') ? QDir(linkFolder).relativeFilePath(sys + target.sliced(4)) : target;
+    if (!QDir().mkpath(linkFolder)
         || ::symlink(QFile::encodeName(written).constData(), QFile::encodeName(link).constData()) != 0) {
-        *error = QStringLiteral("%1: cannot make the link").arg(link);
+        *error = link + QStringLiteral(": cannot make the link");
         return false;
     }
+    const QString canonicalSys = QFileInfo(sys).canonicalFilePath();
+    const QString destination =
+        machinefolder::linkDestination(QFileInfo(linkFolder).canonicalFilePath() + u'/' + QFileInfo(link).fileName());
+    if (!destination.startsWith(canonicalSys + u'/')) {
+        QFile::remove(link);
+        counts->notes.append(note);
+        return true;
+    }
+    if (!QDir().mkpath(destination)) {
+        *error = destination + QStringLiteral(": cannot make the folder");
+        return false;
+    }
+    *folder = destination.sliced(canonicalSys.size() + 1);
     return true;
 }
 
@@ -258,13 +244,14 @@ bool recordReadings(const QString &root, const QStringList &pluginPaths, QString
     }
     QBuffer lines;
     lines.open(QIODevice::WriteOnly);
-    auto *printer = new UpdatePrinter(session.applets().first(), &lines, true, false, 2, session.panel());
+    UpdateCount count{2};
+    auto *printer = new UpdatePrinter(session.applets().first(), &lines, true, false, &count, session.panel());
     printer->followUpdates();
     if (!session.init(error))
         return false;
-    if (!UpdatePrinter::done())
+    if (!count.reached())
         QCoreApplication::exec();
-    if (!UpdatePrinter::done()) {
+    if (!count.reached()) {
         *error = QStringLiteral("interrupted before the applet's second update");
         return false;
     }
@@ -322,7 +309,7 @@ bool captureMachine(const QString &dir, const QString &machineDir, const QString
 
     // Where no mount namespace can be had, the capture is still worth having.
     QString notEntered;
-    const bool entered = machine::enter(root, &notEntered);
+    const bool entered = machinefolder::enter(root, &notEntered);
     if (entered && !recordReadings(root, pluginPaths, error))
         return false;
 

@@ -8,19 +8,11 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-namespace vesh::machine {
+namespace vesh::machinefolder {
 
 namespace {
 
-QString systemError(const QString &path, const char *what)
-{
-    return QStringLiteral("%1: %2: %3").arg(path, QLatin1StringView(what), QString::fromLocal8Bit(std::strerror(errno)));
-}
-
-// Where the link at path leads, resolved as the kernel would as far as it
-// exists and as written beyond; path's folder is a canonical path. Empty
-// when it runs in circles.
-QString linkDestination(const QString &path, int hops = 0)
+QString linkDestination(const QString &path, int hops)
 {
     const QString canonical = QFileInfo(path).canonicalFilePath();
     if (!canonical.isEmpty())
@@ -51,6 +43,11 @@ QString linkDestination(const QString &path, int hops = 0)
         }
     }
     return current.isEmpty() ? QStringLiteral("/") : current;
+}
+
+QString systemError(const QString &path, const char *what)
+{
+    return QStringLiteral("%1: %2: %3").arg(path, QLatin1StringView(what), QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 bool inside(const QString &path, const QStringList &areas)
@@ -84,7 +81,7 @@ bool checkTree(const QString &path, const QStringList &areas, QString *error)
         } else if (S_ISDIR(status.st_mode)) {
             ok = checkTree(child, areas, error);
         } else if (S_ISLNK(status.st_mode)) {
-            const QString destination = linkDestination(child);
+            const QString destination = linkDestination(child, 0);
             if (!destination.isEmpty() && !inside(destination, areas)) {
                 *error = QStringLiteral("%1: a link out of the machine folder (to %2)").arg(child, destination);
                 ok = false;
@@ -111,7 +108,12 @@ bool checkTree(const QString &path, const QStringList &areas, QString *error)
 
 } // namespace
 
-bool checkFolder(const QString &dir, QString *error)
+QString linkDestination(const QString &path)
+{
+    return linkDestination(path, 0);
+}
+
+bool check(const QString &dir, QString *error)
 {
     const QFileInfo info(dir);
     if (!info.isDir()) {
@@ -141,4 +143,4 @@ bool checkFolder(const QString &dir, QString *error)
     return true;
 }
 
-} // namespace vesh::machine
+} // namespace vesh::machinefolder

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace vesh::machine {
+namespace vesh::machinefolder {
 
 // Whether dir can stand for a machine: a folder whose sys/ and proc/, where
 // present, can be read and hold only plain files, folders and links that
@@ -11,6 +11,11 @@ namespace vesh::machine {
 // folder (to /dev/zero, say) could hang or mislead whatever reads them. A
 // link that stays inside but leads nowhere is fine, as on a real machine.
 // False with a one-line reason.
-bool checkFolder(const QString &dir, QString *error);
+bool check(const QString &dir, QString *error);
 
-} // namespace vesh::machine
+// Where the link at path leads, resolved as the kernel would as far as it
+// exists and as written beyond; path's folder is a canonical path. Empty
+// when it runs in circles.
+QString linkDestination(const QString &path);
+
+} // namespace vesh::machinefolder

@@ -6,8 +6,8 @@
 #include "appletsession.h"
 #include "capture.h"
 #include "explain.h"
-#include "machine.h"
 #include "machinefolder.h"
+#include "machinenamespace.h"
 #include "options.h"
 #include "quitonsignal.h"
 #include "updateprinter.h"
@@ -27,10 +27,11 @@
 
 namespace {
 
-[[noreturn]] void fail(const QString &message)
+// The run's one line on standard error, and its exit status.
+int fail(const QString &message)
 {
     std::fprintf(stderr, "vesh-host: %s\n", qPrintable(message));
-    std::exit(1);
+    return 1;
 }
 
 } // namespace
@@ -46,11 +47,11 @@ int main(int argc, char *argv[])
     // A command line that makes no sense gets its one-line error, never a
     // GUI application that may find no display.
     if (!commandLine.parse(arguments, &options, &error))
-        fail(error);
+        return fail(error);
     vesh::resolvePlugins(&options);
 
-    if (!options.machine.isEmpty() && !vesh::machine::checkFolder(options.machine, &error))
-        fail(error);
+    if (!options.machine.isEmpty() && !vesh::machinefolder::check(options.machine, &error))
+        return fail(error);
     if (options.explain) {
         vesh::explainMachine(options.machine, options.json);
         return 0;
@@ -59,50 +60,52 @@ int main(int argc, char *argv[])
         // Entered before the application object exists: a GUI application
         // starts threads, and the kernel gives a threaded process no user
         // namespace. A capture reads the folder as it is.
-        if (options.capture.isEmpty() && !vesh::machine::enter(options.machine, &error))
-            fail(error);
+        if (options.capture.isEmpty() && !vesh::machinefolder::enter(options.machine, &error))
+            return fail(error);
     }
 
     const std::unique_ptr<QCoreApplication> app = vesh::makeApplication(argc, argv, options);
-    commandLine.answerHelpOrVersion();
+    if (commandLine.answerHelpOrVersion())
+        return 0;
     vesh::quitOnTerminationSignals();
 
     if (!options.capture.isEmpty()) {
         if (!vesh::captureMachine(options.capture, options.machine, options.plugins, &error))
-            fail(error);
+            return fail(error);
         return 0;
     }
 
     vesh::AppletSession session;
     if (!session.create(options.plugins, &error))
-        fail(error);
+        return fail(error);
 
     // Each line goes out as it is made, whatever standard output is.
     QFile out;
     if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered))
-        fail(QStringLiteral("cannot write to standard output"));
+        return fail(QStringLiteral("cannot write to standard output"));
     const QList<vesh::OrlApplet *> &applets = session.applets();
     QList<vesh::UpdatePrinter *> printers;
+    vesh::UpdateCount count{options.count};
     for (vesh::OrlApplet *applet : applets) {
-        auto *printer = new vesh::UpdatePrinter(applet, &out, options.json, applets.size() > 1, options.count,
-                                                session.panel());
+        auto *printer =
+            new vesh::UpdatePrinter(applet, &out, options.json, applets.size() > 1, &count, session.panel());
         if (!options.once)
             printer->followUpdates();
         printers.append(printer);
     }
     if (!session.init(&error))
-        fail(error);
+        return fail(error);
 
 #ifdef VESH_HOST_QML
     vesh::PanelPreview preview;
     if (!options.qml.isEmpty()) {
         if (applets.size() != 1)
-            fail(QStringLiteral("--qml shows one applet; %1 were loaded").arg(applets.size()));
+            return fail(QStringLiteral("--qml shows one applet; %1 were loaded").arg(applets.size()));
         if (!preview.load(QFileInfo(options.qml).absoluteFilePath(), applets.first(), options.dark, &error))
-            fail(error);
+            return fail(error);
         if (!options.screenshot.isEmpty()) {
             if (!preview.saveScreenshot(options.screenshot, &error))
-                fail(error);
+                return fail(error);
             // The scene goes before the applet it binds to.
             return 0;
         }
@@ -114,5 +117,5 @@ int main(int argc, char *argv[])
             printer->print();
         return 0;
     }
-    return vesh::UpdatePrinter::done() ? 0 : app->exec();
+    return count.reached() ? 0 : app->exec();
 }

@@ -1,8 +1,11 @@
 #include "options.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QLibraryInfo>
+
+#include <cstdio>
 
 namespace vesh {
 
@@ -95,12 +98,20 @@ bool CommandLine::parse(const QStringList &arguments, Options *options, QString 
     return true;
 }
 
-void CommandLine::answerHelpOrVersion()
+bool CommandLine::answerHelpOrVersion()
 {
-    if (m_parser.isSet(m_help))
-        m_parser.showHelp();
-    if (m_parser.isSet(m_version))
-        m_parser.showVersion();
+    // As QCommandLineParser's showHelp() and showVersion() print them, but
+    // without their exit(), so that the run ends by returning from main.
+    if (m_parser.isSet(m_help)) {
+        std::fputs(qPrintable(m_parser.helpText()), stdout);
+        return true;
+    }
+    if (m_parser.isSet(m_version)) {
+        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
+                    qPrintable(QCoreApplication::applicationVersion()));
+        return true;
+    }
+    return false;
 }
 
 void resolvePlugins(Options *options)

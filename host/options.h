@@ -32,9 +32,9 @@ public:
     // makes no sense. Plugin paths are resolved by resolvePlugins().
     bool parse(const QStringList &arguments, Options *options, QString *error);
 
-    // Prints the help or the version and exits, if either was asked for;
-    // needs the application object, which names the program.
-    void answerHelpOrVersion();
+    // Prints the help or the version, if either was asked for, and says
+    // whether it did; needs the application object, which names the program.
+    bool answerHelpOrVersion();
 
 private:
     QCommandLineParser m_parser;

@@ -10,9 +10,9 @@
 
 namespace vesh {
 
-UpdatePrinter::UpdatePrinter(QObject *applet, QIODevice *out, bool json, bool withClassName, int count,
+UpdatePrinter::UpdatePrinter(QObject *applet, QIODevice *out, bool json, bool withClassName, UpdateCount *count,
                              QObject *parent)
-    : QObject(parent), m_applet(applet), m_out(out), m_json(json), m_withClassName(withClassName), m_remaining(count)
+    : QObject(parent), m_applet(applet), m_out(out), m_json(json), m_withClassName(withClassName), m_count(count)
 {
 }
 
@@ -36,10 +36,9 @@ void UpdatePrinter::print()
     if (m_withClassName && !m_json)
         line.prepend(m_applet->metaObject()->className() + QByteArray(": "));
     m_out->write(line + '\n');
-    if (m_remaining > 0 && ++s_printed >= m_remaining) {
-        s_done = true;
+    ++m_count->printed;
+    if (m_count->reached())
         QCoreApplication::quit();
-    }
 }
 
 } // namespace vesh

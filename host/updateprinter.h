@@ -8,20 +8,27 @@ QT_END_NAMESPACE
 
 namespace vesh {
 
+// The updates a run prints over all its applets' printers, and whether
+// that is as many as were asked for.
+struct UpdateCount
+{
+    int wanted = 0; // 0: as many as come
+    int printed = 0;
+    bool reached() const { return wanted > 0 && printed >= wanted; }
+};
+
 // Writes an applet's properties to out, one line per update, and ends the
-// run after the requested number of updates (counted over all printers).
+// run once count has reached what it wants.
 class UpdatePrinter : public QObject
 {
     Q_OBJECT
 
 public:
-    UpdatePrinter(QObject *applet, QIODevice *out, bool json, bool withClassName, int count, QObject *parent);
+    UpdatePrinter(QObject *applet, QIODevice *out, bool json, bool withClassName, UpdateCount *count,
+                  QObject *parent);
 
     // Prints on every distinct NOTIFY signal of the applet's own properties.
     void followUpdates();
-
-    // True once the requested number of updates has been printed.
-    static bool done() { return s_done; }
 
 public slots:
     void print();
@@ -31,9 +38,7 @@ private:
     QIODevice *m_out;
     bool m_json;
     bool m_withClassName;
-    int m_remaining;
-    static inline int s_printed = 0;
-    static inline bool s_done = false;
+    UpdateCount *m_count;
 };
 
 } // namespace vesh

@@ -30,13 +30,16 @@ quint64 readCounter(const QString &path, bool *ok)
 
 // Byte totals of every interface but loopback from the per-interface
 // statistics in sysfs, which the kernel keeps from the same counters.
-bool sysfsTotals(Sample *totals)
+// The interfaces but lo in /sys/class/net, and their summed counters; false
+// when one could not be read, as when it went away.
+bool sysfsTotals(Sample *totals, QStringList *names)
 {
     *totals = {};
     const QDir net(QStringLiteral("/sys/class/net"));
-    for (const QString &name : net.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (name == u"lo")
-            continue;
+    *names = net.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    names->removeAll(QStringLiteral("lo"));
+    names->sort();
+    for (const QString &name : std::as_const(*names)) {
         bool rxOk = false;
         bool txOk = false;
         totals->rxBytes += readCounter(net.filePath(name + QLatin1StringView("/statistics/rx_bytes")), &rxOk);
@@ -181,23 +184,36 @@ private slots:
     {
         if (!QFile::exists(QStringLiteral("/sys/class/net")))
             QSKIP("no /sys/class/net on this machine");
-        // Traffic between the reads would move the figures; take a proc
-        // reading only when sysfs shows the same totals before and after it.
+        // Each counter only grows, so a proc reading taken between two sysfs
+        // readings lies between them, however busy the network; only an
+        // interface that comes or goes in between spoils the reading.
         for (int attempt = 0; attempt < 50; ++attempt) {
             Sample before;
             Sample after;
-            QVERIFY(sysfsTotals(&before));
+            QStringList namesBefore;
+            QStringList namesAfter;
+            if (!sysfsTotals(&before, &namesBefore))
+                continue;
             QFile proc(QStringLiteral("/proc/net/dev"));
             QVERIFY(proc.open(QIODevice::ReadOnly | QIODevice::Text));
-            const Sample fromProc = vesh::netdev::totalsFromText(proc.readAll());
-            QVERIFY(sysfsTotals(&after));
-            if (before.rxBytes != after.rxBytes || before.txBytes != after.txBytes)
+            const QByteArray text = proc.readAll();
+            if (!sysfsTotals(&after, &namesAfter))
                 continue;
-            QCOMPARE(fromProc.rxBytes, before.rxBytes);
-            QCOMPARE(fromProc.txBytes, before.txBytes);
+            QStringList namesInProc;
+            vesh::netdev::forEachInterface(text, [&namesInProc](const vesh::netdev::Interface &interface) {
+                namesInProc << QFile::decodeName(interface.name.toByteArray());
+            });
+            namesInProc.sort();
+            if (namesBefore != namesAfter || namesInProc != namesBefore)
+                continue;
+            const Sample fromProc = vesh::netdev::totalsFromText(text);
+            QVERIFY2(before.rxBytes <= fromProc.rxBytes && fromProc.rxBytes <= after.rxBytes,
+                     qPrintable(QString::number(fromProc.rxBytes)));
+            QVERIFY2(before.txBytes <= fromProc.txBytes && fromProc.txBytes <= after.txBytes,
+                     qPrintable(QString::number(fromProc.txBytes)));
             return;
         }
-        QFAIL("the network never stood still for one reading in 50 attempts");
+        QFAIL("interfaces came or went during each of 50 readings");
     }
 };
 

@@ -113,6 +113,15 @@ struct Harness
 
 void silence(QtMsgType, const QMessageLogContext &, const QString &) {}
 
+// A failed check in a helper returns from the helper alone; the case stops
+// there too.
+#define CHECKED(call)                        \
+    do {                                     \
+        call;                                \
+        if (QTest::currentTestFailed())      \
+            return;                          \
+    } while (false)
+
 using Scenario = std::function<void(Harness &)>;
 
 const QString GpuEntry = QStringLiteral("/sys/class/hwmon/hwmon1");
@@ -182,13 +191,13 @@ private slots:
         Harness h;
         h.root = Machines + u'/' + machine;
         QVERIFY(h.create());
-        h.init();
+        CHECKED(h.init());
         // The updates after init and after the next cycle.
         const QJsonArray updates = expectedFor(machine).value(u"updates").toArray();
         QCOMPARE(updates.size(), 2);
         for (int i = 0; i < updates.size(); ++i) {
             if (i > 0)
-                h.cycle();
+                CHECKED(h.cycle());
             const QJsonObject expected = updates.at(i).toObject();
             QCOMPARE(expected.size(), h.applet->metaObject()->propertyCount() - h.applet->metaObject()->propertyOffset());
             for (auto property = expected.begin(); property != expected.end(); ++property)
@@ -224,10 +233,10 @@ private slots:
         QTest::addColumn<Scenario>("scenario");
 
         QTest::newRow("the chosen GPU disappears after init: its readings become 0") << Scenario([](Harness &h) {
-            h.init();
+            CHECKED(h.init());
             const QString memBefore = h.text("memUsage");
             QVERIFY(QFile::remove(h.file(GpuEntry)));
-            h.cycle();
+            CHECKED(h.cycle());
             QCOMPARE(h.number("gpuTemp"), 0);
             QCOMPARE(h.number("gpuTempJunction"), 0);
             QCOMPARE(h.number("gpuTempMem"), 0);
@@ -237,62 +246,62 @@ private slots:
             QCOMPARE(h.text("memUsage"), memBefore);
         });
         QTest::newRow("/proc/net/dev unreadable, then readable again") << Scenario([](Harness &h) {
-            h.init();
+            CHECKED(h.init());
             QVERIFY(QFile::remove(h.file(QStringLiteral("/proc/net/dev"))));
-            h.cycle();
+            CHECKED(h.cycle());
             QCOMPARE(h.text("netSpeed"), QStringLiteral("NET 0/s"));
             h.write(QStringLiteral("/proc/net/dev"), netDev(6036108453ULL, 411221422ULL));
-            h.cycle();
+            CHECKED(h.cycle());
             // Not a first sample: a rate over the gap, here of 1 GiB received.
             QVERIFY2(RateForm.match(h.text("netSpeed")).hasMatch(), qPrintable(h.text("netSpeed")));
             QVERIFY(h.text("netSpeed").endsWith(u"  0B/s"));
             QVERIFY(h.text("netSpeed").contains(u"M/s  "));
         });
         QTest::newRow("byte counters go down: no figure of many digits") << Scenario([](Harness &h) {
-            h.init();
+            CHECKED(h.init());
             h.write(QStringLiteral("/proc/net/dev"), netDev(1000, 2000));
-            h.cycle();
+            CHECKED(h.cycle());
             QCOMPARE(h.text("netSpeed"), QStringLiteral("NET 0B/s  0B/s"));
             h.write(QStringLiteral("/proc/net/dev"), netDev(1000 + 2048, 2000));
-            h.cycle();
+            CHECKED(h.cycle());
             QVERIFY2(RateForm.match(h.text("netSpeed")).hasMatch(), qPrintable(h.text("netSpeed")));
         });
         QTest::newRow("/proc/meminfo empty") << Scenario([](Harness &h) {
-            h.init();
+            CHECKED(h.init());
             h.write(QStringLiteral("/proc/meminfo"), {});
-            h.cycle();
+            CHECKED(h.cycle());
             QCOMPARE(h.text("memUsage"), QStringLiteral("MEM 0G 0%"));
         });
         QTest::newRow("/proc/meminfo unreadable, then readable again") << Scenario([](Harness &h) {
-            h.init();
+            CHECKED(h.init());
             const QString before = h.text("memUsage");
             QVERIFY(QFile::remove(h.file(QStringLiteral("/proc/meminfo"))));
-            h.cycle();
+            CHECKED(h.cycle());
             QCOMPARE(h.text("memUsage"), QStringLiteral("MEM 0G 0%"));
             h.write(QStringLiteral("/proc/meminfo"), "MemTotal: 32768264 kB\nMemAvailable: 21234567 kB\n");
-            h.cycle();
+            CHECKED(h.cycle());
             QCOMPARE(h.text("memUsage"), before);
         });
         QTest::newRow("/proc/meminfo with MemAvailable above MemTotal") << Scenario([](Harness &h) {
-            h.init();
+            CHECKED(h.init());
             h.write(QStringLiteral("/proc/meminfo"), "MemTotal: 1000000 kB\nMemFree: 5 kB\nMemAvailable: 1000001 kB\n");
-            h.cycle();
+            CHECKED(h.cycle());
             QCOMPARE(h.text("memUsage"), QStringLiteral("MEM 0M/977M 0.0%"));
         });
         QTest::newRow("/proc/net/dev with 100,000 interface lines") << Scenario([](Harness &h) {
             h.write(QStringLiteral("/proc/net/dev"), netDev(0, 0, 100000));
-            h.init();
+            CHECKED(h.init());
             h.write(QStringLiteral("/proc/net/dev"), netDev(0, 0, 100000).replace(" 1 1 0", " 3 1 0"));
             QElapsedTimer timer;
             timer.start();
-            h.cycle();
+            CHECKED(h.cycle());
             // Every line counted (2 more bytes each), and well within the period.
             QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
             QVERIFY2(RateForm.match(h.text("netSpeed")).hasMatch(), qPrintable(h.text("netSpeed")));
             QVERIFY(h.text("netSpeed").endsWith(u"  0B/s"));
         });
         QTest::newRow("lines longer than 255 characters in every file") << Scenario([](Harness &h) {
-            h.init();
+            CHECKED(h.init());
             const QByteArray longLine(300, '7');
             h.write(CpuEntry + QLatin1StringView("/temp1_input"), longLine + '\n');
             h.write(CpuEntry + QLatin1StringView("/temp1_label"), "Tctl" + QByteArray(300, ' ') + "x\n");
@@ -300,7 +309,7 @@ private slots:
             h.write(QStringLiteral("/proc/meminfo"),
                   "Comment:" + QByteArray(400, 'x') + "\nMemTotal: 2097152 kB\nMemAvailable: 1048576 kB\n");
             h.write(QStringLiteral("/proc/net/dev"), netDev(0, 0).replace("eth0", QByteArray(300, 'e')));
-            h.cycle();
+            CHECKED(h.cycle());
             QCOMPARE(h.number("cpuTemp"), 0);
             QCOMPARE(h.number("cpuTempTctl"), 49);
             QCOMPARE(h.number("gpuTempJunction"), 45);
@@ -308,7 +317,7 @@ private slots:
             QCOMPARE(h.text("netSpeed"), QStringLiteral("NET 0B/s  0B/s"));
         });
         QTest::newRow("binary garbage and NUL bytes in every file read per cycle") << Scenario([](Harness &h) {
-            h.init();
+            CHECKED(h.init());
             const QStringList files = {
                 CpuEntry + QLatin1StringView("/temp1_input"), CpuEntry + QLatin1StringView("/temp1_label"),
                 CpuEntry + QLatin1StringView("/temp3_input"), GpuEntry + QLatin1StringView("/temp1_input"),
@@ -318,7 +327,7 @@ private slots:
             for (int round = 0; round < 20; ++round) {
                 for (int i = 0; i < files.size(); ++i)
                     h.write(files.at(i), garbage(quint32(round * 100 + i), 64 << (round % 8)));
-                h.cycle();
+                CHECKED(h.cycle());
                 QCOMPARE(h.number("cpuTemp"), 0);
                 QCOMPARE(h.number("gpuTemp"), 0);
                 QCOMPARE(h.number("cpuTempTctl"), 49);
@@ -329,11 +338,11 @@ private slots:
         QTest::newRow("binary garbage in the hwmon name files at start-up") << Scenario([](Harness &h) {
             for (int i = 0; i < 3; ++i)
                 h.write(QStringLiteral("/sys/class/hwmon/hwmon%1/name").arg(i), garbage(quint32(i), 100));
-            h.init();
+            CHECKED(h.init());
             QCOMPARE(h.text("cpuLabel"), QString());
             QCOMPARE(h.text("gpuLabel"), QString());
             QCOMPARE(h.number("cpuTemp"), 0);
-            h.cycle();
+            CHECKED(h.cycle());
         });
     }
 
@@ -381,7 +390,7 @@ private slots:
         Harness h;
         h.root = tree.root();
         QVERIFY(h.create());
-        h.init();
+        CHECKED(h.init());
         for (int i = 0; i < 1000; ++i)
             QMetaObject::invokeMethod(h.applet, "refresh");
         const qint64 memoryAfterWarmUp = memoryKb();

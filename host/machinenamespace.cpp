@@ -1,4 +1,4 @@
-#include "machine.h"
+#include "machinenamespace.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +11,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-namespace vesh::machine {
+namespace vesh::machinefolder {
 
 namespace {
 
@@ -93,7 +93,7 @@ bool replace(const QString &fixtureDir, const char *target, QString *error)
         const QByteArray source = QFile::encodeName(fixtureDir);
         if (::mount(source.constData(), target, "none", MS_BIND | MS_REC, nullptr) == 0)
             return true;
-    } else if (::mount("vesh-machine", target, "tmpfs", MS_NOSUID | MS_NODEV, "mode=0555") == 0) {
+    } else if (::mount("vesh-machinefolder", target, "tmpfs", MS_NOSUID | MS_NODEV, "mode=0555") == 0) {
         return true;
     }
     *error = systemError(target);
@@ -116,4 +116,4 @@ bool enter(const QString &dir, QString *error)
         && replace(root + QStringLiteral("/proc"), "/proc", error);
 }
 
-} // namespace vesh::machine
+} // namespace vesh::machinefolder
