@@ -18,9 +18,8 @@ Devices find(const MachineFiles &files)
         kernelfile::Buffer name;
         const kernelfile::Result read =
             files.read({files::HwmonClass, u"/", entry, u"/", files::DriverName}, &name, kernelfile::End::ShortRead);
-        device.named = bool(read);
         device.nameError = read.error;
-        if (device.named) {
+        if (read) {
             device.rawName = QByteArray(name.constData(), name.size());
             device.driverName = QString::fromUtf8(device.rawName).trimmed();
             if (const hwmon::Driver *driver = hwmon::driverOf(device.driverName)) {
@@ -45,7 +44,7 @@ Verdict verdictOf(const Devices &found, qsizetype index)
         return Verdict::ChosenCpu;
     if (index == found.gpu)
         return Verdict::ChosenGpu;
-    if (!device.named)
+    if (device.nameError != 0)
         return device.nameError == ENOENT ? Verdict::NoNameFile : Verdict::NameUnreadable;
     if (device.category != hwmon::Category::None)
         return Verdict::LaterDeviceWins;

@@ -14,8 +14,7 @@ namespace vesh::discovery {
 struct Device
 {
     QString entry;                 // "hwmon2"
-    bool named = false;            // its name file opened
-    int nameError = 0;             // errno of the open that failed
+    int nameError = 0;             // errno of the open that failed; 0 when it opened
     QByteArray rawName;            // the name file as read
     QString driverName;            // decoded as UTF-8 and trimmed
     hwmon::Category category = hwmon::Category::None;

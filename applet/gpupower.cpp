@@ -2,6 +2,8 @@
 
 #include "hwmon.h"
 
+#include <iterator>
+
 namespace vesh::gpupower {
 
 namespace {
@@ -93,13 +95,9 @@ qint64 readPeriodMs(const Decision &decision, int refreshMs)
 
 QStringView path(File file)
 {
-    switch (file) {
-    case File::RuntimeStatus: return files::RuntimeStatus;
-    case File::Control: return files::PowerControl;
-    case File::RuntimeUsage: return files::RuntimeUsage;
-    case File::AutosuspendDelay: return files::AutosuspendDelay;
-    }
-    return files::RuntimeStatus;
+    // The files' one list, which File follows in order.
+    static_assert(std::size(files::PowerFiles) == 4);
+    return files::PowerFiles[int(file)];
 }
 
 Reader reader(const MachineFiles &machine, const QString &device)

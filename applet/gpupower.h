@@ -13,6 +13,7 @@
 // waking it or marking it busy.
 namespace vesh::gpupower {
 
+// In the order of files::PowerFiles.
 enum class File { RuntimeStatus, Control, RuntimeUsage, AutosuspendDelay };
 
 // Reads one of the device's power files into contents.

@@ -439,7 +439,7 @@ QJsonObject toJson(const Report &report)
                           {u"category"_s, categoryName(device.category)},
                           {u"chosen"_s, i == report.found.cpu || i == report.found.gpu},
                           {u"why"_s, verdictWords(device, verdict)}};
-        if (device.named)
+        if (device.nameError == 0)
             entry.insert(u"name"_s, printable::escaped(device.rawName));
         else
             entry.insert(u"nameError"_s, device.nameError == ENOENT ? u"no name file"_s : openError(device.nameError));
@@ -546,7 +546,7 @@ QStringList toText(const Report &report)
         for (qsizetype i = 0; i < entries.size(); ++i) {
             const discovery::Device &device = entries.at(i);
             const bool chosen = i == report.found.cpu || i == report.found.gpu;
-            const QString name = device.named ? printable::quoted(device.rawName)
+            const QString name = device.nameError == 0 ? printable::quoted(device.rawName)
                 : device.nameError == ENOENT  ? u"no name file"_s
                                               : openError(device.nameError);
             lines << u"  "_s + device.entry + u"  "_s + name + u"  "_s + categoryName(device.category) + u"  "_s
