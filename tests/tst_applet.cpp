@@ -215,8 +215,8 @@ void TestApplet::discovery_data()
     const QString none = QStringLiteral("CPU hwmon path: \"\" GPU hwmon path: \"\"");
     QTest::newRow("no hwmon folder") << false << QStringList() << "" << "" << none;
     QTest::newRow("empty hwmon folder") << true << QStringList() << "" << "" << none;
-    QTest::newRow("no driver of the table") << true << QStringList{"hwmon0=acpitz", "hwmon1=nvme"} << "" << ""
-                                            << none;
+    QTest::newRow("only sensors of drivers it does not read")
+        << true << QStringList{"hwmon0=acpitz", "hwmon1=nvme"} << "" << "" << none;
     QTest::newRow("CPU and GPU")
         << true << QStringList{"hwmon0=amdgpu", "hwmon1=nvme", "hwmon2=k10temp"} << "k10temp" << "amdgpu"
         << "CPU hwmon path: \"/sys/class/hwmon/hwmon2\" GPU hwmon path: \"/sys/class/hwmon/hwmon0\"";
