@@ -207,13 +207,17 @@ private slots:
             if (namesBefore != namesAfter || namesInProc != namesBefore)
                 continue;
             const Sample fromProc = vesh::netdev::totalsFromText(text);
+            // What should hold, in figures: sysfs before <= proc <= sysfs after.
+            const auto bracket = [](quint64 low, quint64 value, quint64 high) {
+                return QByteArray::number(low) + " <= " + QByteArray::number(value) + " <= " + QByteArray::number(high);
+            };
             QVERIFY2(before.rxBytes <= fromProc.rxBytes && fromProc.rxBytes <= after.rxBytes,
-                     qPrintable(QString::number(fromProc.rxBytes)));
+                     bracket(before.rxBytes, fromProc.rxBytes, after.rxBytes).constData());
             QVERIFY2(before.txBytes <= fromProc.txBytes && fromProc.txBytes <= after.txBytes,
-                     qPrintable(QString::number(fromProc.txBytes)));
+                     bracket(before.txBytes, fromProc.txBytes, after.txBytes).constData());
             return;
         }
-        QFAIL("interfaces came or went during each of 50 readings");
+        QFAIL("in each of 50 readings an interface came or went, or its counters could not be read");
     }
 };
 
