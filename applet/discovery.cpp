@@ -17,7 +17,7 @@ Devices find(const MachineFiles &files)
         device.entry = entry;
         kernelfile::Buffer name;
         const kernelfile::Result read =
-            files.read({files::HwmonClass, u"/", entry, u"/", files::DriverName}, &name, kernelfile::End::ShortRead);
+            files.read({files::HwmonClass, u"/", entry, u"/", files::DriverName}, &name, kernelfile::OnePage);
         device.nameError = read.error;
         if (read) {
             device.rawName = QByteArray(name.constData(), name.size());

@@ -103,7 +103,7 @@ QStringView path(File file)
 Reader reader(const MachineFiles &machine, const QString &device)
 {
     return [&machine, &device](File file, kernelfile::Buffer *contents) {
-        return machine.read({device, u"/", path(file)}, contents, kernelfile::End::ShortRead);
+        return machine.read({device, u"/", path(file)}, contents, kernelfile::OnePage);
     };
 }
 

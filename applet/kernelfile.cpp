@@ -10,7 +10,7 @@
 
 namespace vesh::kernelfile {
 
-Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, End end)
+Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, Form form)
 {
     // File names are UTF-8 to Qt on Linux; join and encode on the stack.
     QStringEncoder toUtf8(QStringEncoder::Utf8);
@@ -22,30 +22,42 @@ Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *c
     for (QStringView part : path)
         end8 = toUtf8.appendToBuffer(end8, part);
     *end8 = '\0';
+    contents->resize(0);
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return {errno};
 
-    contents->resize(0);
+    // One byte past the limit tells a file that holds more from one that
+    // holds just the limit, without reading on.
+    const qsizetype most = form.limit + 1;
     Result result;
     for (;;) {
         if (contents->size() == contents->capacity())
-            contents->reserve(contents->capacity() * 2);
-        const qsizetype room = contents->capacity() - contents->size();
+            contents->reserve(std::min(contents->capacity() * 2, most));
         const qsizetype start = contents->size();
-        contents->resize(contents->capacity());
+        const qsizetype room = std::min(contents->capacity(), most) - start;
+        contents->resize(start + room);
         ssize_t got;
         do {
             got = ::read(fd, contents->data() + start, size_t(room));
         } while (got < 0 && errno == EINTR);
-        const int error = got < 0 ? errno : 0;
-        contents->resize(start + std::max<ssize_t>(got, 0));
-        if (error == EISDIR)
-            result.error = EISDIR;
-        if (got <= 0 || (end == End::ShortRead && got < room))
+        if (got < 0) {
+            result.error = errno;
+            break;
+        }
+        contents->resize(start + got);
+        if (contents->size() > form.limit) {
+            result.error = EFBIG;
+            break;
+        }
+        if (got == 0 || (form.end == End::ShortRead && got < room))
             break;
     }
     ::close(fd);
+    if (!result) {
+        contents->resize(0);
+        return result;
+    }
 
     // Most files hold no carriage return; a fast scan spares them the copy.
     if (std::memchr(contents->constData(), '\r', size_t(contents->size())))

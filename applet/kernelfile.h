@@ -11,7 +11,7 @@
 // (which QFile makes two or three of per open).
 namespace vesh::kernelfile {
 
-// Room for any sysfs attribute (at most a page) without touching the heap.
+// Room for any sysfs attribute of a 4 KiB page without touching the heap.
 using Buffer = QVarLengthArray<char, 4096>;
 
 enum class End {
@@ -23,19 +23,37 @@ enum class End {
     EmptyRead,
 };
 
+// What kind of file is read: how it ends, and the most it may hold. A file
+// that holds more is not read on: whatever a machine folder holds, a read
+// costs no more than its limit.
+struct Form
+{
+    End end;
+    qsizetype limit;
+};
+
+// A sysfs attribute, which the kernel caps at one page (64 KiB on the
+// largest pages Linux uses), or a /proc file of one page, such as meminfo.
+inline constexpr Form OnePage{End::ShortRead, 64 * 1024};
+// /proc/net/dev: a line per interface, each at most 352 bytes (a 15-byte
+// name and sixteen 20-digit counters), so 100,000 interfaces fit.
+inline constexpr Form Table{End::EmptyRead, 64 * 1024 * 1024};
+
 // Whether a file was read, and if not, why.
 struct Result
 {
-    int error = 0; // the errno of the open that failed (EISDIR for a folder); 0 when read
+    // 0 when read; else the errno of the open or the read that failed
+    // (EISDIR for a folder), or EFBIG for a file larger than its limit.
+    int error = 0;
     explicit operator bool() const { return error == 0; }
 };
 
 // Reads the whole file into contents, dropping carriage returns as Qt's
-// text mode does. Fails when the file does not open (or is a directory, which
-// QFile does not open either); a read error after a good open ends the
-// contents there, as QFile::readAll does.
+// text mode does. Fails when the file does not open, when a read fails
+// (a sysfs attribute whose driver cannot answer), and when the file holds
+// more than form.limit; contents are then empty.
 // The path is root followed by the parts, all joined without a separator.
-Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, End end);
+Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, Form form);
 
 // The value of plain decimal digits, the form in which the kernel writes
 // its readings and counters: 1 to 19 ASCII digits (which always fit in 64

@@ -19,9 +19,9 @@ MachineFiles::MachineFiles(const QString &dir)
 }
 
 kernelfile::Result MachineFiles::read(std::initializer_list<QStringView> machinePath, kernelfile::Buffer *contents,
-                                      kernelfile::End end) const
+                                      kernelfile::Form form) const
 {
-    return kernelfile::read(m_root, machinePath, contents, end);
+    return kernelfile::read(m_root, machinePath, contents, form);
 }
 
 QStringList MachineFiles::entryList(QStringView machineFolder, const QStringList &nameFilters, QDir::Filters filters,

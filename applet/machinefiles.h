@@ -58,7 +58,7 @@ public:
 
     // kernelfile::read of the machine path given in parts.
     kernelfile::Result read(std::initializer_list<QStringView> machinePath, kernelfile::Buffer *contents,
-                            kernelfile::End end) const;
+                            kernelfile::Form form) const;
 
     // QDir::entryList of the machine folder given: names only, from a QDir
     // made from the path alone, whose own sort (by name, ignoring case) is

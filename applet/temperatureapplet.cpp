@@ -8,8 +8,6 @@
 #include "netdev.h"
 #include "refreshinterval.h"
 
-#include <QDateTime>
-#include <QDeadlineTimer>
 #include <QDebug>
 #include <QTimer>
 
@@ -18,11 +16,11 @@ namespace vesh {
 TemperatureApplet::TemperatureApplet(QObject *parent)
     : OrlApplet(parent)
     , m_refreshTimer(new QTimer(this))
-    , m_clock([] { return QDeadlineTimer::current().deadline(); })
+    , m_clock(&vesh::now)
 {
 }
 
-TemperatureApplet::TemperatureApplet(const MachineFiles &files, QObject *parent, MonotonicClock clock)
+TemperatureApplet::TemperatureApplet(const MachineFiles &files, QObject *parent, Clock clock)
     : TemperatureApplet(parent)
 {
     m_files = files;
@@ -50,18 +48,19 @@ bool TemperatureApplet::init()
 
 void TemperatureApplet::refresh()
 {
+    const Instant now = m_clock();
     if (!m_cpuHwmonPath.isEmpty()) {
         m_cpuTemp = readTempFromHwmon(m_cpuHwmonPath, 1);
         kernelfile::Buffer label;
-        if (m_files.read({m_cpuHwmonPath, u"/", files::CpuLabel}, &label, kernelfile::End::ShortRead)
+        if (m_files.read({m_cpuHwmonPath, u"/", files::CpuLabel}, &label, kernelfile::OnePage)
             && hwmon::isTctlLabel(QByteArrayView(label)))
             m_cpuTempTctl = hwmon::tctlTemperature(m_cpuTemp, readTempFromHwmon(m_cpuHwmonPath, 3));
     }
 
     if (!m_gpuHwmonPath.isEmpty())
-        readGpuTemps();
+        readGpuTemps(now);
 
-    readNetSpeed();
+    readNetSpeed(now);
     readMemUsage();
 
     qDebug() << "Temps - CPU:" << m_cpuTemp << "GPU:" << m_gpuTemp << "CPU Tctl:" << m_cpuTempTctl
@@ -85,7 +84,7 @@ void TemperatureApplet::findHwmonDevices()
     }
 }
 
-void TemperatureApplet::readGpuTemps()
+void TemperatureApplet::readGpuTemps(const Instant &now)
 {
     // Reading a temperature wakes a runtime-suspended card on many drivers,
     // and on amdgpu every read also restarts the card's suspend timer. Its
@@ -99,13 +98,13 @@ void TemperatureApplet::readGpuTemps()
         m_gpuReadMs.reset();
         return;
     }
-    if (!gpupower::readNow(power, m_gpuReadMs ? std::optional<qint64>(m_clock() - *m_gpuReadMs) : std::nullopt))
+    if (!gpupower::readNow(power, m_gpuReadMs ? std::optional<qint64>(now.monotonicMs - *m_gpuReadMs) : std::nullopt))
         return; // the last readings stay shown
     m_gpuTemp = readTempFromHwmon(m_gpuHwmonPath, 1);
     m_gpuTempJunction = readTempFromHwmon(m_gpuHwmonPath, 2);
     m_gpuTempMem = readTempFromHwmon(m_gpuHwmonPath, 3);
     // After the reads, which are the card's last busy mark.
-    m_gpuReadMs = m_clock();
+    m_gpuReadMs = m_clock().monotonicMs;
 }
 
 int TemperatureApplet::readTempFromHwmon(const QString &hwmonPath, int index)
@@ -113,23 +112,23 @@ int TemperatureApplet::readTempFromHwmon(const QString &hwmonPath, int index)
     // Read as QFile (read-only, text mode) would, without its stat calls.
     kernelfile::Buffer contents;
     if (!m_files.read({hwmonPath, u"/", files::TempInputPrefix, QString::number(index), files::TempInputSuffix},
-                      &contents, kernelfile::End::ShortRead))
+                      &contents, kernelfile::OnePage))
         return 0;
     return hwmon::degreesFromFile(QByteArrayView(contents));
 }
 
-void TemperatureApplet::readNetSpeed()
+void TemperatureApplet::readNetSpeed(const Instant &now)
 {
     // As QFile (read-only, text mode) would read it, without its stat calls.
     // Files under /proc report a size of 0, so read until a read returns
     // nothing rather than trusting the size or atEnd().
     kernelfile::Buffer contents;
-    if (!m_files.read({files::NetDev}, &contents, kernelfile::End::EmptyRead)) {
+    if (!m_files.read({files::NetDev}, &contents, kernelfile::Table)) {
         m_netSpeed = QStringLiteral("NET 0/s");
         return;
     }
     netdev::Sample current = netdev::totalsFromText(QByteArrayView(contents));
-    current.msecsSinceEpoch = QDateTime::currentMSecsSinceEpoch();
+    current.msecsSinceEpoch = now.epochMs;
 
     m_netSpeed = netdev::speedText({m_lastRxBytes, m_lastTxBytes, m_lastSampleMs}, current);
     m_lastSampleMs = current.msecsSinceEpoch;
@@ -143,7 +142,7 @@ void TemperatureApplet::readMemUsage()
     // read asks for, so one read of a page holds the two figures, which
     // stand near the top.
     kernelfile::Buffer contents;
-    if (!m_files.read({files::MemInfo}, &contents, kernelfile::End::ShortRead)) {
+    if (!m_files.read({files::MemInfo}, &contents, kernelfile::OnePage)) {
         m_memUsage = QStringLiteral("MEM 0G 0%");
         return;
     }

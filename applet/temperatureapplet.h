@@ -1,5 +1,6 @@
 #pragma once
 
+#include "clocks.h"
 #include "machinefiles.h"
 
 #include <vesh/orlapplet.h>
@@ -31,16 +32,13 @@ class Q_DECL_EXPORT TemperatureApplet : public OrlApplet
     Q_PROPERTY(QString memUsage READ memUsage NOTIFY tempsChanged)
 
 public:
-    // Milliseconds on a monotonic clock.
-    using MonotonicClock = std::function<qint64()>;
-
     explicit TemperatureApplet(QObject *parent = nullptr);
     // An applet of the machine folder in files, timed by clock if one is
     // given, for this project's tests and tools. Not exported: what the
     // shell gets from the plugin's factory always reads this machine's own
     // files on its own clock.
     Q_DECL_HIDDEN explicit TemperatureApplet(const MachineFiles &files, QObject *parent = nullptr,
-                                             MonotonicClock clock = {});
+                                             Clock clock = {});
     ~TemperatureApplet() override;
 
     bool init() override;
@@ -64,8 +62,8 @@ public slots:
 private:
     void findHwmonDevices();
     int readTempFromHwmon(const QString &hwmonPath, int index);
-    void readGpuTemps();
-    void readNetSpeed();
+    void readGpuTemps(const Instant &now);
+    void readNetSpeed(const Instant &now);
     void readMemUsage();
 
     QTimer *m_refreshTimer;
@@ -84,7 +82,7 @@ private:
     QString m_netSpeed;
     QString m_memUsage;
     MachineFiles m_files;
-    MonotonicClock m_clock;
+    Clock m_clock;
     bool m_gpuReadsMarkBusy = false;
     std::optional<qint64> m_gpuReadMs; // when the GPU was last read, since it last slept
 };

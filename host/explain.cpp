@@ -37,10 +37,10 @@ struct FileRead
 };
 
 FileRead readFile(const MachineFiles &files, std::initializer_list<QStringView> path, const QString &file,
-                  kernelfile::End end = kernelfile::End::ShortRead)
+                  kernelfile::Form form = kernelfile::OnePage)
 {
     kernelfile::Buffer contents;
-    const kernelfile::Result read = files.read(path, &contents, end);
+    const kernelfile::Result read = files.read(path, &contents, form);
     return {file, read.error, read ? QByteArray(contents.constData(), contents.size()) : QByteArray()};
 }
 
@@ -157,7 +157,7 @@ GpuPart gpuPart(const MachineFiles &files, const discovery::Device &device)
 NetworkPart networkPart(const MachineFiles &files)
 {
     NetworkPart part;
-    part.file = readFile(files, {files::NetDev}, files::NetDev.toString(), kernelfile::End::EmptyRead);
+    part.file = readFile(files, {files::NetDev}, files::NetDev.toString(), kernelfile::Table);
     // Whether an interface has a device behind it is the one thing told
     // here that the applet does not read; /sys/class/net wakes no device.
     part.classFound = QFileInfo(files.path(files::NetClass)).isDir();

@@ -620,7 +620,7 @@ void TestApplet::idleGpuCanSuspend()
 
     setCycle();
     LogCapture log;
-    TemperatureApplet applet(MachineFiles(tree.root()), nullptr, [&now] { return now; });
+    TemperatureApplet applet(MachineFiles(tree.root()), nullptr, [&now] { return vesh::Instant{now, now, now}; });
     applet.init();
     for (;;) {
         const int shown = applet.gpuTemp();
