@@ -1,7 +1,9 @@
 #include "gpupower.h"
 
 #include "hwmon.h"
+#include "refreshinterval.h"
 
+#include <cerrno>
 #include <iterator>
 
 namespace vesh::gpupower {
@@ -9,6 +11,10 @@ namespace vesh::gpupower {
 namespace {
 
 using namespace Qt::Literals::StringLiterals;
+
+// What the reads of a window take past its end: the reads themselves and
+// the event loop's wake-up.
+constexpr qint64 ReadAllowanceMs = 250;
 
 std::optional<int> integer(QByteArrayView contents)
 {
@@ -22,8 +28,10 @@ std::optional<int> integer(QByteArrayView contents)
 Decision decide(bool readsMarkBusy, const Reader &read)
 {
     kernelfile::Buffer contents;
-    if (!read(File::RuntimeStatus, &contents))
-        return {Case::StaysAwake, Reason::NoPowerState};
+    if (const kernelfile::Result status = read(File::RuntimeStatus, &contents); !status) {
+        return status.error == ENOENT ? Decision{Case::StaysAwake, Reason::NoPowerState}
+                                      : Decision{Case::Unknown, Reason::StatusUnreadable};
+    }
     const QByteArrayView status(contents);
     if (hwmon::isAsleep(status)) {
         return {Case::Asleep,
@@ -40,57 +48,100 @@ Decision decide(bool readsMarkBusy, const Reader &read)
     if (!hwmon::trimmedEquals(status, "active"_L1) && !hwmon::trimmedEquals(status, "resuming"_L1))
         return {Case::StaysAwake, Reason::UnknownStatus};
 
-    if (!read(File::Control, &contents))
-        return {Case::StaysAwake, Reason::ControlUnreadable};
-    if (!hwmon::trimmedEquals(QByteArrayView(contents), "auto"_L1))
+    // A file that is there but does not read is never taken as leave to
+    // read the card every cycle: it may still suspend by itself.
+    if (const kernelfile::Result control = read(File::Control, &contents); !control) {
+        if (control.error == ENOENT)
+            return {Case::StaysAwake, Reason::NoControlFile};
+    } else if (!hwmon::trimmedEquals(QByteArrayView(contents), "auto"_L1)) {
         return {Case::StaysAwake, Reason::ControlNotAuto};
+    }
     // Graphics work takes and drops its references around each call, so 0
     // is usual even under load; compute work holds one while it runs.
     if (read(File::RuntimeUsage, &contents) && integer(QByteArrayView(contents)).value_or(0) > 0)
         return {Case::StaysAwake, Reason::InUse};
 
-    const int delayMs = read(File::AutosuspendDelay, &contents)
-        ? integer(QByteArrayView(contents)).value_or(DefaultDelayMs)
-        : DefaultDelayMs;
+    const std::optional<int> delayRead =
+        read(File::AutosuspendDelay, &contents) ? integer(QByteArrayView(contents)) : std::nullopt;
+    const int delayMs = delayRead.value_or(DefaultDelayMs);
     if (delayMs < 0)
         return {Case::StaysAwake, Reason::NeverAutosuspends};
+    return {Case::CouldAutosuspend, Reason::Idle, delayMs, !delayRead, schedule(delayMs)};
+}
+
+Schedule schedule(int delayMs)
+{
     // amdgpu marks the card busy on every temperature read, and the PM core
-    // suspends it between the delay and the delay plus 25 % after its last
-    // mark. Spacing our reads by more than that, with 5 % for our coarse
-    // timer, lets an idle card sleep. Chosen over reading every cycle with
-    // an occasional pause: a pause gives an idle card one chance per pause
-    // only, so a card that another program woke briefly would be kept awake
-    // by us until the next pause, while spacing lets it go after one window.
-    // The price is GPU readings up to one window old while the card is in
-    // use, 8 s on the 2 s cycle for the default delay.
-    const qint64 quietMs = (qint64(delayMs) * 125 * 105 + 9999) / 10000;
-    return {Case::CouldAutosuspend, Reason::Idle, delayMs, quietMs};
+    // suspends it between its delay and a quarter more after the last mark.
+    // Applets that each spaced their own reads would interleave, and the
+    // card would never be left alone that long; so every applet reads only
+    // in windows at whole multiples of the period on CLOCK_MONOTONIC, which
+    // all processes share, and none reads between them. That needs no file,
+    // lock or message between applets.
+    // A coarse timer's ticks are at most its interval and 5 % apart, so each
+    // applet ticks once in every window.
+    const qint64 windowMs = (qint64(RefreshIntervalMs) * 105 + 99) / 100;
+    // After the window, the quarter's slack and the time of the reads
+    // themselves. The price is GPU readings up to a period old while the
+    // card is in use: 8.6 s for the default delay.
+    const qint64 quietMs = (qint64(delayMs) * 5 + 3) / 4 + ReadAllowanceMs;
+    return {windowMs + quietMs, windowMs};
 }
 
-bool readNow(const Decision &decision, std::optional<qint64> msSinceLastRead)
+Turn turn(const Decision &decision, const Instant &now, const std::optional<Instant> &lastRead)
 {
     switch (decision.powerCase) {
     case Case::Asleep:
-        return false;
+    case Case::Unknown:
+        return Turn::NotRead;
     case Case::StaysAwake:
-        return true;
+        return Turn::EveryCycle;
     case Case::CouldAutosuspend:
-        return !msSinceLastRead || *msSinceLastRead >= decision.quietMs;
+        break;
     }
-    return true;
+    if (!lastRead)
+        return Turn::First;
+    const Schedule &schedule = decision.schedule;
+    // Out of turn, but no reading older than a period is shown: a window
+    // missed on a stalled event loop, or a system suspend, which stops
+    // CLOCK_MONOTONIC but not CLOCK_BOOTTIME.
+    if (now.boottimeMs - lastRead->boottimeMs >= schedule.periodMs)
+        return Turn::Stale;
+    // Floor division: the window at or before now, also for times below 0.
+    const qint64 windowStart = now.monotonicMs - ((now.monotonicMs % schedule.periodMs) + schedule.periodMs) % schedule.periodMs;
+    if (now.monotonicMs - windowStart >= schedule.windowMs)
+        return Turn::BetweenWindows;
+    return lastRead->monotonicMs < windowStart ? Turn::Window : Turn::ReadThisWindow;
 }
 
-qint64 readPeriodMs(const Decision &decision, int refreshMs)
+bool reads(Turn turn)
+{
+    switch (turn) {
+    case Turn::EveryCycle:
+    case Turn::First:
+    case Turn::Stale:
+    case Turn::Window:
+        return true;
+    case Turn::NotRead:
+    case Turn::ReadThisWindow:
+    case Turn::BetweenWindows:
+        return false;
+    }
+    return false;
+}
+
+qint64 readPeriodMs(const Decision &decision)
 {
     switch (decision.powerCase) {
     case Case::Asleep:
+    case Case::Unknown:
         return 0;
     case Case::StaysAwake:
-        return refreshMs;
+        return RefreshIntervalMs;
     case Case::CouldAutosuspend:
-        return qMax<qint64>(1, (decision.quietMs + refreshMs - 1) / refreshMs) * refreshMs;
+        return decision.schedule.periodMs;
     }
-    return refreshMs;
+    return RefreshIntervalMs;
 }
 
 QStringView path(File file)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "clocks.h"
 #include "kernelfile.h"
 #include "machinefiles.h"
 
@@ -22,35 +23,52 @@ using Reader = std::function<kernelfile::Result(File, kernelfile::Buffer *conten
 enum class Case {
     // Powered down or going down: not read, its temperatures show 0.
     Asleep,
+    // Its power state could not be read: not read either, as a read could
+    // wake it.
+    Unknown,
     // Our reads keep nothing awake that would sleep: read every cycle.
     StaysAwake,
-    // Our reads may be what keeps it awake: read once per quiet window.
+    // Our reads may be what keeps it awake: read only in the windows that
+    // every reader on the machine shares.
     CouldAutosuspend,
 };
 
 enum class Reason {
     Suspended,
     Suspending,
+    StatusUnreadable,   // runtime_status is there but did not read
     NoPowerState,       // no runtime_status: the kernel shows no runtime PM
     ReadsDoNotMarkBusy, // a driver whose reads take no runtime-PM reference
     RuntimePmDisabled,  // runtime_status "unsupported"
     RuntimePmError,     // runtime_status "error"
     UnknownStatus,      // a runtime_status of no other kind
-    ControlUnreadable,  // no control file, as in older captures
+    NoControlFile,      // no control file, as in older captures
     ControlNotAuto,     // control "on": runtime PM forbidden
     InUse,              // runtime_usage above 0: someone holds a reference
     NeverAutosuspends,  // a negative autosuspend delay
-    Idle,               // control auto, active, no reference held
+    Idle,               // control auto (or unreadable), active, no reference held
+};
+
+// When a card that could autosuspend is read, on CLOCK_MONOTONIC, the PM
+// core's own clock, which every process shares: in a window at each whole
+// multiple of the period, so that the reads of any number of applets, each
+// on its own timer, fall together and leave the card the same quiet time.
+struct Schedule
+{
+    qint64 periodMs = 0;
+    // Long enough for each applet's timer to tick in it once.
+    qint64 windowMs = 0;
 };
 
 struct Decision
 {
     Case powerCase;
     Reason why;
-    // CouldAutosuspend: the autosuspend delay as read (or the driver's
-    // default), and how long the card must then go unread to suspend.
+    // CouldAutosuspend: the autosuspend delay, as read or the driver's
+    // default where none could be, and the reads' schedule for it.
     int delayMs = 0;
-    qint64 quietMs = 0;
+    bool delayIsDefault = false;
+    Schedule schedule = {};
 };
 
 // amdgpu's autosuspend delay, set at probe.
@@ -61,13 +79,29 @@ inline constexpr int DefaultDelayMs = 5000;
 // autosuspend_delay_ms.
 Decision decide(bool readsMarkBusy, const Reader &read);
 
-// Whether to read the card's temperatures now, msSinceLastRead after the
-// previous read (none: not read since it last slept, or never).
-bool readNow(const Decision &decision, std::optional<qint64> msSinceLastRead);
+// The schedule for an autosuspend delay, on the applet's refresh cycle.
+Schedule schedule(int delayMs);
 
-// How often the card is read on a refresh cycle of refreshMs: every cycle,
-// or the whole cycles that a quiet window spans; 0 when it is not read.
-qint64 readPeriodMs(const Decision &decision, int refreshMs);
+// Whether the card is read on this cycle, and why.
+enum class Turn {
+    NotRead,         // asleep, or its state unknown: its readings show 0
+    EveryCycle,      // stays awake
+    First,           // not read since it last slept, or ever
+    Stale,           // the readings shown are a period old, counting system suspend
+    Window,          // this applet's first cycle in a window
+    ReadThisWindow,  // read already in this window
+    BetweenWindows,  // the card's quiet time
+};
+
+// The turn of a cycle at now, for an applet that last read the card on the
+// cycle at lastRead (none: not since it last slept, or never).
+Turn turn(const Decision &decision, const Instant &now, const std::optional<Instant> &lastRead);
+
+bool reads(Turn turn);
+
+// How often the card is read: every cycle, once a period, or 0 when it is
+// not read.
+qint64 readPeriodMs(const Decision &decision);
 
 // The device's power files on machine; device is a hwmon folder of the
 // machine (/sys/class/hwmon/hwmonN). Both must outlive the reader.

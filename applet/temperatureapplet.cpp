@@ -91,20 +91,20 @@ void TemperatureApplet::readGpuTemps(const Instant &now)
     // power files show its state without either.
     const gpupower::Decision power =
         gpupower::decide(m_gpuReadsMarkBusy, gpupower::reader(m_files, m_gpuHwmonPath));
-    if (power.powerCase == gpupower::Case::Asleep) {
+    const gpupower::Turn turn = gpupower::turn(power, now, m_gpuReadAt);
+    if (turn == gpupower::Turn::NotRead) {
         m_gpuTemp = 0;
         m_gpuTempJunction = 0;
         m_gpuTempMem = 0;
-        m_gpuReadMs.reset();
+        m_gpuReadAt.reset();
         return;
     }
-    if (!gpupower::readNow(power, m_gpuReadMs ? std::optional<qint64>(now.monotonicMs - *m_gpuReadMs) : std::nullopt))
+    if (!gpupower::reads(turn))
         return; // the last readings stay shown
     m_gpuTemp = readTempFromHwmon(m_gpuHwmonPath, 1);
     m_gpuTempJunction = readTempFromHwmon(m_gpuHwmonPath, 2);
     m_gpuTempMem = readTempFromHwmon(m_gpuHwmonPath, 3);
-    // After the reads, which are the card's last busy mark.
-    m_gpuReadMs = m_clock().monotonicMs;
+    m_gpuReadAt = now;
 }
 
 int TemperatureApplet::readTempFromHwmon(const QString &hwmonPath, int index)

@@ -17,7 +17,8 @@ QT_END_NAMESPACE
 namespace vesh {
 
 // Samples CPU and GPU temperatures, network throughput and memory use every
-// 2000 ms and publishes them as read-only properties for the panel.
+// 2000 ms and publishes them as read-only properties for the panel; a GPU
+// that could autosuspend is read less often, so that it can.
 class Q_DECL_EXPORT TemperatureApplet : public OrlApplet
 {
     Q_OBJECT
@@ -84,7 +85,7 @@ private:
     MachineFiles m_files;
     Clock m_clock;
     bool m_gpuReadsMarkBusy = false;
-    std::optional<qint64> m_gpuReadMs; // when the GPU was last read, since it last slept
+    std::optional<Instant> m_gpuReadAt; // the cycle that last read the GPU, since it last slept
 };
 
 } // namespace vesh

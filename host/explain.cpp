@@ -5,7 +5,6 @@
 #include "meminfo.h"
 #include "netdev.h"
 #include "printable.h"
-#include "refreshinterval.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -146,7 +145,7 @@ GpuPart gpuPart(const MachineFiles &files, const discovery::Device &device)
                                 read ? QByteArray(contents->constData(), contents->size()) : QByteArray()});
         return read;
     });
-    if (part.power.powerCase != gpupower::Case::Asleep) {
+    if (part.power.powerCase != gpupower::Case::Asleep && part.power.powerCase != gpupower::Case::Unknown) {
         const char *const properties[] = {"gpuTemp", "gpuTempJunction", "gpuTempMem"};
         for (int index = 1; index <= 3; ++index)
             part.readings.append(readTemperature(files, part.path, index, QLatin1StringView(properties[index - 1])));
@@ -249,6 +248,7 @@ QString powerCaseName(gpupower::Case powerCase)
 {
     switch (powerCase) {
     case gpupower::Case::Asleep: return u"asleep"_s;
+    case gpupower::Case::Unknown: return u"power state unknown"_s;
     case gpupower::Case::StaysAwake: return u"stays awake"_s;
     case gpupower::Case::CouldAutosuspend: return u"could autosuspend"_s;
     }
@@ -260,12 +260,13 @@ QString powerReason(gpupower::Reason reason)
     switch (reason) {
     case gpupower::Reason::Suspended: return u"suspended"_s;
     case gpupower::Reason::Suspending: return u"suspending"_s;
+    case gpupower::Reason::StatusUnreadable: return u"runtime_status did not read"_s;
     case gpupower::Reason::NoPowerState: return u"the kernel shows no runtime power management for it"_s;
     case gpupower::Reason::ReadsDoNotMarkBusy: return u"its driver's temperature reads keep nothing awake"_s;
     case gpupower::Reason::RuntimePmDisabled: return u"runtime power management is off for it"_s;
     case gpupower::Reason::RuntimePmError: return u"its runtime power management failed"_s;
     case gpupower::Reason::UnknownStatus: return u"a power state the applet does not know"_s;
-    case gpupower::Reason::ControlUnreadable: return u"no control file says whether it may suspend"_s;
+    case gpupower::Reason::NoControlFile: return u"no control file says whether it may suspend"_s;
     case gpupower::Reason::ControlNotAuto: return u"control is not auto: it may not suspend"_s;
     case gpupower::Reason::InUse: return u"runtime_usage above 0: another user holds it awake"_s;
     case gpupower::Reason::NeverAutosuspends: return u"a negative delay: it never suspends by itself"_s;
@@ -301,17 +302,23 @@ QString powerLine(const GpuPart &gpu)
     const QString reason = powerReason(gpu.power.why);
     if (gpu.power.powerCase == gpupower::Case::Asleep)
         return powerCase + u" ("_s + reason + u"): left asleep, its temperatures are not read"_s;
-    const QString every =
-        QString::number(double(gpupower::readPeriodMs(gpu.power, RefreshIntervalMs)) / 1000.0) + u" s"_s;
+    if (gpu.power.powerCase == gpupower::Case::Unknown)
+        return powerCase + u" ("_s + reason + u"): not read, so that it is not woken"_s;
+    const QString every = QString::number(double(gpupower::readPeriodMs(gpu.power)) / 1000.0) + u" s"_s;
     if (gpu.power.powerCase != gpupower::Case::CouldAutosuspend)
         return powerCase + u" ("_s + reason + u"): read every "_s + every;
+    QString control = u"control auto"_s;
     QString usage = u"no runtime_usage"_s;
     for (const FileRead &file : gpu.powerFiles) {
+        if (file.file == files::PowerControl && file.error != 0)
+            control = u"control unreadable"_s;
         if (file.file == files::RuntimeUsage && file.error == 0)
             usage = u"runtime_usage "_s + printable::name(QByteArrayView(file.bytes).trimmed());
     }
-    return powerCase + u" (control auto, "_s + usage + u", delay "_s + QString::number(gpu.power.delayMs)
-        + u" ms): read once per "_s + every + u", so that it can sleep"_s;
+    const QString delay = QString::number(gpu.power.delayMs) + u" ms"_s
+        + (gpu.power.delayIsDefault ? u", the driver's default, as none could be read"_s : QString());
+    return powerCase + u" ("_s + control + u", "_s + usage + u", delay "_s + delay + u"): read once per "_s + every
+        + u", in the window that every applet shares, so that it can sleep"_s;
 }
 
 // For every reading that shows 0 or nothing, why.
@@ -477,9 +484,11 @@ QJsonObject toJson(const Report &report)
         power.insert(u"files"_s, powerFiles);
         power.insert(u"case"_s, powerCaseName(gpu->power.powerCase));
         power.insert(u"reason"_s, powerReason(gpu->power.why));
-        power.insert(u"readPeriodMs"_s, gpupower::readPeriodMs(gpu->power, RefreshIntervalMs));
-        if (gpu->power.powerCase == gpupower::Case::CouldAutosuspend)
+        power.insert(u"readPeriodMs"_s, gpupower::readPeriodMs(gpu->power));
+        if (gpu->power.powerCase == gpupower::Case::CouldAutosuspend) {
             power.insert(u"delayMs"_s, gpu->power.delayMs);
+            power.insert(u"delayIsDefault"_s, gpu->power.delayIsDefault);
+        }
         QJsonArray readings;
         for (const Reading &reading : gpu->readings)
             readings.append(readingJson(reading));

@@ -7,16 +7,20 @@
 #include <QFileInfo>
 #include <QMetaMethod>
 #include <QMetaProperty>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
 
-#include <cstdio>
+#include <algorithm>
+#include <memory>
+#include <vector>
 
 using vesh::MachineFiles;
 using vesh::TemperatureApplet;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -548,114 +552,226 @@ void TestApplet::idleGpuCanSuspend_data()
 {
     using Files = QMap<QString, QByteArray>;
     QTest::addColumn<QByteArray>("driver");
-    QTest::addColumn<Files>("power");         // device/power/ files as the machine has them
-    QTest::addColumn<bool>("keptAwake");      // by someone else, with runtime_usage 0 (a lit display)
-    QTest::addColumn<int>("heldCycles");      // runtime_usage 1 for the first cycles, then 0
-    QTest::addColumn<bool>("everyCycle");     // read on every cycle while awake
-    QTest::addColumn<int>("suspendsByMs");    // when it must first be asleep; -1: never
+    QTest::addColumn<Files>("power");              // device/power/ files; "!" for one that does not read
+    QTest::addColumn<bool>("mayAutosuspend");      // what the kernel does with the card left idle
+    QTest::addColumn<QList<int>>("starts");        // when each applet is made, in ms
+    QTest::addColumn<bool>("jitter");              // each tick 5 % early or late at random
+    QTest::addColumn<int>("busyUntilMs");          // used by others until then: held (runtime_usage 1) or lit
+    QTest::addColumn<bool>("held");                // that use holds a reference
+    QTest::addColumn<QList<int>>("otherUses");     // a program's single read, taking no reference
+    QTest::addColumn<QList<int>>("systemSleep");   // at, for how long (ms)
+    QTest::addColumn<int>("everyCycleUntilMs");    // each applet reads on each cycle until then
+    QTest::addColumn<int>("suspendsWithinMs");     // of going idle; -1: is never left idle
+    QTest::addColumn<int>("ageBoundMs");           // of the readings shown, counting system sleep
 
     const Files idle{{"runtime_status", "active\n"}, {"control", "auto\n"},
                      {"autosuspend_delay_ms", "5000\n"}, {"runtime_usage", "0\n"}};
-    Files held = idle;
-    held[QStringLiteral("runtime_usage")] = "1\n";
-    Files forbidden = idle;
-    forbidden[QStringLiteral("control")] = "on\n";
-    QTest::newRow("idle at start") << QByteArray("amdgpu") << idle << false << 0 << false << 45000;
-    QTest::newRow("held (runtime_usage 1), then let go") << QByteArray("amdgpu") << held << false << 10 << false << 45000;
-    QTest::newRow("control on") << QByteArray("amdgpu") << forbidden << false << 0 << true << -1;
-    QTest::newRow("unsupported") << QByteArray("amdgpu") << Files{{"runtime_status", "unsupported\n"}} << false << 0
-                                 << true << -1;
-    QTest::newRow("kept awake with usage 0") << QByteArray("amdgpu") << idle << true << 0 << false << -1;
-    QTest::newRow("no delay file: 5000 ms") << QByteArray("amdgpu")
-                                           << Files{{"runtime_status", "active\n"}, {"control", "auto\n"}} << false
-                                           << 0 << false << 45000;
-    QTest::newRow("nouveau, awake") << QByteArray("nouveau") << idle << true << 0 << true << -1;
+    auto with = [&](const char *file, const QByteArray &contents) {
+        Files changed = idle;
+        changed[QString::fromLatin1(file)] = contents;
+        return changed;
+    };
+    const QList<int> none;
+    const QList<int> two{0, 3300};
+    const QList<int> three{0, 3300, 7100};
+    constexpr int Never = 1 << 30;
+
+    QTest::newRow("one applet") << QByteArray("amdgpu") << idle << true << QList<int>{0} << false << 0 << false
+                                << none << none << 0 << 20000 << 12000;
+    QTest::newRow("two applets 3.3 s apart") << QByteArray("amdgpu") << idle << true << two << false << 0 << false
+                                             << none << none << 0 << 20000 << 12000;
+    // Each wake-up by someone else is followed by another quiet time; the
+    // third applet starts later, as in a process of its own.
+    QTest::newRow("two applets, woken by others, then a third")
+        << QByteArray("amdgpu") << idle << true << QList<int>{0, 3300, 61700} << false << 0 << false
+        << QList<int>{30000, 80000} << none << 0 << 20000 << 12000;
+    QTest::newRow("three applets, jitter") << QByteArray("amdgpu") << idle << true << three << true << 0 << false
+                                           << QList<int>{50000} << none << 0 << 20000 << 12000;
+    QTest::newRow("delay 2000 ms, two applets, jitter")
+        << QByteArray("amdgpu") << with("autosuspend_delay_ms", "2000\n") << true << two << true << 0 << false
+        << QList<int>{40000} << none << 0 << 10000 << 6000;
+    QTest::newRow("delay 15000 ms, three applets, jitter")
+        << QByteArray("amdgpu") << with("autosuspend_delay_ms", "15000\n") << true << three << true << 0 << false
+        << QList<int>{60000} << none << 0 << 45000 << 24000;
+    // Lit until 50 s, with a ten-minute system sleep at 30 s that stops the
+    // monotonic clock only.
+    QTest::newRow("system sleep while in use, two applets")
+        << QByteArray("amdgpu") << idle << true << two << false << 50000 << false << none
+        << QList<int>{30000, 600000} << 0 << 20000 << 12000;
+    QTest::newRow("held for 20 s, then let go") << QByteArray("amdgpu") << idle << true << two << false << 20000 << true
+                                                << none << none << 20000 << 20000 << 12000;
+    QTest::newRow("no delay file: 5000 ms") << QByteArray("amdgpu") << Files{{"runtime_status", "active\n"}, {"control", "auto\n"}}
+                                            << true << two << false << 0 << false << none << none << 0 << 20000 << 12000;
+    QTest::newRow("control does not read") << QByteArray("amdgpu") << with("control", "!") << true << two << false << 0
+                                           << false << none << none << 0 << 20000 << 12000;
+    QTest::newRow("delay does not read") << QByteArray("amdgpu") << with("autosuspend_delay_ms", "!") << true << two
+                                         << false << 0 << false << none << none << 0 << 20000 << 12000;
+    // Never read, as a read could wake it: it shows 0.
+    QTest::newRow("runtime_status does not read") << QByteArray("amdgpu") << with("runtime_status", "!") << true << two
+                                                  << false << 0 << false << none << none << 0 << 20000 << 0;
+    QTest::newRow("control on") << QByteArray("amdgpu") << with("control", "on\n") << false << two << true << 0 << false
+                                << none << none << Never << -1 << 0;
+    QTest::newRow("unsupported") << QByteArray("amdgpu") << Files{{"runtime_status", "unsupported\n"}} << false << two
+                                 << true << 0 << false << none << none << Never << -1 << 0;
+    QTest::newRow("nouveau, awake") << QByteArray("nouveau") << idle << false << two << true << 0 << false << none
+                                    << none << Never << -1 << 0;
 }
 
-// The kernel's runtime power management modelled on a 2 s cycle with a
-// monotonic clock of our own, so that no test waits through real time:
-// amdgpu's temperature reads mark the card busy, and a card that may
-// autosuspend does so 1.25 times its delay after its last mark (the PM
-// core's latest). Each cycle's temperatures are new, so what the applet
-// shows tells when it last read them.
+// The kernel's runtime power management of one card, modelled on clocks of
+// our own so that no test waits through real time, with any number of
+// applets, each on its own timer: amdgpu's temperature reads mark the card
+// busy, and an idle card that may autosuspend does so 1.25 times its delay
+// after its last mark (the PM core's latest); a read while it is suspended
+// would wake it. The temperature files hold the boot-time millisecond, so
+// what an applet shows tells when it read them.
 void TestApplet::idleGpuCanSuspend()
 {
     using Files = QMap<QString, QByteArray>;
     QFETCH(QByteArray, driver);
     QFETCH(Files, power);
-    QFETCH(bool, keptAwake);
-    QFETCH(int, heldCycles);
-    QFETCH(bool, everyCycle);
-    QFETCH(int, suspendsByMs);
+    QFETCH(bool, mayAutosuspend);
+    QFETCH(QList<int>, starts);
+    QFETCH(bool, jitter);
+    QFETCH(int, busyUntilMs);
+    QFETCH(bool, held);
+    QFETCH(QList<int>, otherUses);
+    QFETCH(QList<int>, systemSleep);
+    QFETCH(int, everyCycleUntilMs);
+    QFETCH(int, suspendsWithinMs);
+    QFETCH(int, ageBoundMs);
 
     FixtureTree tree;
     tree.addHwmon(QStringLiteral("hwmon0"), driver + '\n');
     const QString device = FixtureTree::hwmonDevice(QStringLiteral("hwmon0")) + u'/';
     const QString powerFolder = FixtureTree::parentDevice(QStringLiteral("hwmon0")) + QStringLiteral("/power/");
-    for (auto file = power.cbegin(); file != power.cend(); ++file)
-        tree.write(powerFolder + file.key(), file.value());
-    const bool canSuspend = power.value(QStringLiteral("control")) == "auto\n"
-        && power.value(QStringLiteral("runtime_status")) == "active\n" && !keptAwake;
+    for (auto file = power.cbegin(); file != power.cend(); ++file) {
+        if (file.value() == "!")
+            tree.link(powerFolder + file.key(), QStringLiteral("/proc/self/mem")); // opens, then fails to read
+        else
+            tree.write(powerFolder + file.key(), file.value());
+    }
+    const bool statusReads = power.value(QStringLiteral("runtime_status")) != "!";
     const bool marksBusy = driver == "amdgpu";
+    // The card's own delay, whether or not its file reads.
+    bool delayReads = false;
+    const int delayMs = power.value(QStringLiteral("autosuspend_delay_ms")).trimmed().toInt(&delayReads);
+    const qint64 latestSuspendMs = (delayReads ? delayMs : 5000) * 5 / 4;
 
-    constexpr qint64 CycleMs = 2000;
-    constexpr qint64 LatestSuspendMs = 6250; // 5000 ms and 25 %
-    qint64 now = 0;
-    qint64 lastMark = 0;
+    // Odd starting values, so that no window lines up with the model's 0.
+    constexpr qint64 MonotonicBase = 7654321;
+    constexpr qint64 RunMs = 120000;
+    qint64 now = 0;     // monotonic, from the model's start
+    qint64 slept = 0;   // system sleep, which only boot time counts
     bool asleep = false;
-    int cycle = 0;
-    qint64 firstAsleepMs = -1;
-    int reads = 0;
-    auto setCycle = [&] {
-        // 30 °C and one more each cycle; 99 °C while asleep, never to be shown.
-        const QByteArray degrees = QByteArray::number(asleep ? 99 : 30 + cycle) + "000\n";
-        for (const char *file : {"temp1_input", "temp2_input", "temp3_input"})
-            tree.write(device + QLatin1StringView(file), degrees);
-        const bool held = cycle < heldCycles;
-        if (power.contains(QStringLiteral("runtime_usage")))
-            tree.write(powerFolder + QStringLiteral("runtime_usage"), held ? "1\n" : "0\n");
-        tree.write(powerFolder + QStringLiteral("runtime_status"),
-                   asleep ? "suspended\n" : power.value(QStringLiteral("runtime_status")));
+    qint64 lastMark = busyUntilMs; // the others' use marks it busy until then
+    QList<qint64> idleSince{busyUntilMs}; // when each quiet time may begin
+    QList<qint64> suspensions;
+    int readsIn45s = 0;
+    const vesh::Clock clock = [&] {
+        return vesh::Instant{MonotonicBase + now, MonotonicBase + now + slept, 1700000000000 + now + slept};
     };
 
-    setCycle();
+    struct Applet
+    {
+        std::unique_ptr<TemperatureApplet> applet;
+        qint64 nextTick;
+    };
+    std::vector<Applet> applets;
+    for (int start : std::as_const(starts))
+        applets.push_back({nullptr, start});
+    QRandomGenerator random(42);
     LogCapture log;
-    TemperatureApplet applet(MachineFiles(tree.root()), nullptr, [&now] { return vesh::Instant{now, now, now}; });
-    applet.init();
+
+    auto suspendBy = [&](qint64 time) {
+        const qint64 at = lastMark + latestSuspendMs;
+        if (mayAutosuspend && !asleep && at <= time) {
+            asleep = true;
+            suspensions.append(at);
+        }
+    };
+    auto wake = [&] {
+        asleep = false;
+        lastMark = std::max(lastMark, now);
+        idleSince.append(std::max(now, qint64(busyUntilMs)));
+    };
     for (;;) {
+        qint64 next = RunMs + 1;
+        for (const Applet &applet : std::as_const(applets))
+            next = std::min(next, applet.nextTick);
+        const bool sleepsNext = !systemSleep.isEmpty() && systemSleep.at(0) <= next;
+        const bool usedNext = !otherUses.isEmpty() && otherUses.at(0) <= next && !sleepsNext;
+        if (sleepsNext)
+            next = systemSleep.at(0);
+        else if (usedNext)
+            next = otherUses.at(0);
+        if (next > RunMs)
+            break;
+        suspendBy(next);
+        now = next;
+        if (sleepsNext) {
+            // Suspended with the system and resumed with it: in use again.
+            slept += systemSleep.at(1);
+            systemSleep.clear();
+            wake();
+            continue;
+        }
+        if (usedNext) {
+            otherUses.removeFirst();
+            wake();
+            continue;
+        }
+
+        const QByteArray degrees = QByteArray::number(1 + now + slept) + "000\n";
+        for (const char *file : {"temp1_input", "temp2_input", "temp3_input"})
+            tree.write(device + QLatin1StringView(file), degrees);
+        if (statusReads)
+            tree.write(powerFolder + QStringLiteral("runtime_status"),
+                       asleep ? "suspended\n" : power.value(QStringLiteral("runtime_status")));
+        if (power.contains(QStringLiteral("runtime_usage")))
+            tree.write(powerFolder + QStringLiteral("runtime_usage"), held && now < busyUntilMs ? "1\n" : "0\n");
+
+        Applet &turn = *std::min_element(applets.begin(), applets.end(),
+                                         [](const Applet &a, const Applet &b) { return a.nextTick < b.nextTick; });
+        if (!turn.applet) {
+            turn.applet = std::make_unique<TemperatureApplet>(MachineFiles(tree.root()), nullptr, clock);
+            turn.applet->init();
+        } else {
+            turn.applet->refresh();
+        }
+        turn.nextTick = now + (jitter ? 1900 + random.bounded(201) : 2000);
+
+        const TemperatureApplet &applet = *turn.applet;
         const int shown = applet.gpuTemp();
         QCOMPARE(QList<int>({applet.gpuTempJunction(), applet.gpuTempMem()}), QList<int>({shown, shown}));
-        if (asleep) {
-            QVERIFY2(shown == 0, qPrintable(QStringLiteral("read while asleep, at %1 ms").arg(now)));
+        const bool readNow = shown == 1 + now + slept;
+        const QString at = QStringLiteral(" at %1 ms").arg(now);
+        if (asleep || !statusReads) {
+            QVERIFY2(!readNow, qPrintable(u"read the suspended card or one of unknown state"_s + at));
+            QVERIFY2(shown == 0, qPrintable(u"a reading shown for a card not read"_s + at));
         } else {
-            QVERIFY2(shown >= 30, qPrintable(QStringLiteral("nothing shown at %1 ms").arg(now)));
-            const qint64 age = (cycle - (shown - 30)) * CycleMs;
-            reads += age == 0 && now <= 45000;
-            if (age == 0 && marksBusy)
-                lastMark = now;
-            if (cycle == 0 || everyCycle || cycle < heldCycles)
-                QVERIFY2(age == 0, qPrintable(QStringLiteral("%1 ms old at %2 ms").arg(age).arg(now)));
-            QVERIFY2(age <= 10000, qPrintable(QStringLiteral("%1 ms old at %2 ms").arg(age).arg(now)));
+            QVERIFY2(shown > 0, qPrintable(u"nothing shown"_s + at));
+            const qint64 age = now + slept + 1 - shown;
+            QVERIFY2(age <= ageBoundMs, qPrintable(QStringLiteral("a reading %1 ms old").arg(age) + at));
         }
-        if (now >= 60000)
-            break;
-        // The next cycle: the card suspends once it has been left alone
-        // long enough, and stays asleep, as nobody else wakes it here.
-        now += CycleMs;
-        ++cycle;
-        if (!asleep && canSuspend && cycle >= heldCycles && now - std::max(lastMark, heldCycles * CycleMs) >= LatestSuspendMs) {
-            asleep = true;
-            firstAsleepMs = std::max(lastMark, heldCycles * CycleMs) + LatestSuspendMs;
+        if (now < everyCycleUntilMs)
+            QVERIFY2(readNow, qPrintable(u"not read on a cycle"_s + at));
+        if (readNow && marksBusy)
+            lastMark = std::max(lastMark, now);
+        readsIn45s += readNow && now <= 45000;
+    }
+    suspendBy(RunMs);
+
+    if (suspendsWithinMs >= 0) {
+        for (qint64 since : std::as_const(idleSince)) {
+            const auto first = std::find_if(suspensions.cbegin(), suspensions.cend(),
+                                            [&](qint64 at) { return at >= since; });
+            QVERIFY2(first != suspensions.cend() && *first - since <= suspendsWithinMs,
+                     qPrintable(QStringLiteral("idle from %1 ms, first asleep at %2 ms; %3 reads in the first 45 s")
+                                    .arg(since)
+                                    .arg(first == suspensions.cend() ? -1 : *first)
+                                    .arg(readsIn45s)));
         }
-        setCycle();
-        applet.refresh();
     }
-    if (suspendsByMs < 0) {
-        QCOMPARE(firstAsleepMs, -1);
-    } else {
-        QVERIFY2(firstAsleepMs >= 0 && firstAsleepMs <= suspendsByMs, qPrintable(QString::number(firstAsleepMs)));
-    }
-    std::printf("    first asleep at %lld ms; read on %d cycles in the first 45 s\n", firstAsleepMs, reads);
 }
 
 QTEST_GUILESS_MAIN(TestApplet)

@@ -538,7 +538,7 @@ private slots:
             if (name == u"laptop-dgpu-asleep")
                 reasons << QStringLiteral("gpuTemp: the card is asleep") << QStringLiteral("hwmon2: a later GPU device wins");
             else if (name == u"laptop-dgpu-idle")
-                reasons << QStringLiteral("GPU: could autosuspend, read every 8000 ms");
+                reasons << QStringLiteral("GPU: could autosuspend, read every 8600 ms");
             else if (name == u"ryzen-radeon")
                 reasons << QStringLiteral("GPU: stays awake, read every 2000 ms");
             else if (name == u"intel-nouveau")
