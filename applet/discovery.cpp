@@ -22,10 +22,9 @@ Devices find(const MachineFiles &files)
         if (read) {
             device.rawName = QByteArray(name.constData(), name.size());
             device.driverName = QString::fromUtf8(device.rawName).trimmed();
-            if (const hwmon::Driver *driver = hwmon::driverOf(device.driverName)) {
-                device.category = driver->category;
-                device.readsMarkBusy = driver->readsMarkBusy;
-            }
+            device.driver = hwmon::driverOf(device.driverName);
+            if (device.driver)
+                device.category = device.driver->category;
         }
         // hwmon10 is listed before hwmon2; the last match of a category wins.
         if (device.category == hwmon::Category::Cpu)

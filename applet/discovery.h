@@ -18,7 +18,7 @@ struct Device
     QByteArray rawName;            // the name file as read
     QString driverName;            // decoded as UTF-8 and trimmed
     hwmon::Category category = hwmon::Category::None;
-    bool readsMarkBusy = false;    // its driver's reads keep the device awake
+    const hwmon::Driver *driver = nullptr; // of the applet's drivers, where it is one
 };
 
 struct Devices

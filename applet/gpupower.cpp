@@ -25,7 +25,7 @@ std::optional<int> integer(QByteArrayView contents)
 
 } // namespace
 
-Decision decide(bool readsMarkBusy, const Reader &read)
+Decision decide(const hwmon::Driver &driver, const Reader &read)
 {
     kernelfile::Buffer contents;
     if (const kernelfile::Result status = read(File::RuntimeStatus, &contents); !status) {
@@ -39,7 +39,7 @@ Decision decide(bool readsMarkBusy, const Reader &read)
     }
     // radeon and nouveau answer an error while the card is off and keep
     // nothing awake.
-    if (!readsMarkBusy)
+    if (!driver.readsMarkBusy)
         return {Case::StaysAwake, Reason::ReadsDoNotMarkBusy};
     if (hwmon::trimmedEquals(status, "unsupported"_L1))
         return {Case::StaysAwake, Reason::RuntimePmDisabled};
@@ -63,7 +63,7 @@ Decision decide(bool readsMarkBusy, const Reader &read)
 
     const std::optional<int> delayRead =
         read(File::AutosuspendDelay, &contents) ? integer(QByteArrayView(contents)) : std::nullopt;
-    const int delayMs = delayRead.value_or(DefaultDelayMs);
+    const int delayMs = delayRead.value_or(driver.autosuspendDelayMs);
     if (delayMs < 0)
         return {Case::StaysAwake, Reason::NeverAutosuspends};
     return {Case::CouldAutosuspend, Reason::Idle, delayMs, !delayRead, schedule(delayMs)};

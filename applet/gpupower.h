@@ -1,6 +1,7 @@
 #pragma once
 
 #include "clocks.h"
+#include "hwmon.h"
 #include "kernelfile.h"
 #include "machinefiles.h"
 
@@ -71,13 +72,10 @@ struct Decision
     Schedule schedule = {};
 };
 
-// amdgpu's autosuspend delay, set at probe.
-inline constexpr int DefaultDelayMs = 5000;
-
 // The card's case, reading only the files it needs, in order: runtime_status,
 // then, for a driver whose reads mark it busy, control, runtime_usage and
-// autosuspend_delay_ms.
-Decision decide(bool readsMarkBusy, const Reader &read);
+// autosuspend_delay_ms (the driver's own delay where that does not read).
+Decision decide(const hwmon::Driver &driver, const Reader &read);
 
 // The schedule for an autosuspend delay, on the applet's refresh cycle.
 Schedule schedule(int delayMs);

@@ -9,13 +9,17 @@ namespace vesh::hwmon {
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-// CPU drivers first: a name selects at most one category. amdgpu's reads
-// take a runtime-PM reference and mark the card busy; radeon's and
+// CPU drivers first: a name selects at most one category. k10temp's temp3
+// is Tccd1, the first die. amdgpu's reads take a runtime-PM reference and
+// mark the card busy, and it sets an autosuspend delay of 5 s; radeon's and
 // nouveau's take none and fail while the card is off.
 constexpr Driver Drivers[] = {
-    {"k10temp"_L1, Category::Cpu, false, false},  {"coretemp"_L1, Category::Cpu, false, false},
-    {"zenpower"_L1, Category::Cpu, true, false},  {"amdgpu"_L1, Category::Gpu, false, true},
-    {"radeon"_L1, Category::Gpu, false, false},   {"nouveau"_L1, Category::Gpu, false, false},
+    {"k10temp"_L1, Category::Cpu, false, false, "Tccd1"_L1, 0},
+    {"coretemp"_L1, Category::Cpu, false, false, {}, 0},
+    {"zenpower"_L1, Category::Cpu, true, false, {}, 0},
+    {"amdgpu"_L1, Category::Gpu, false, true, {}, 5000},
+    {"radeon"_L1, Category::Gpu, false, false, {}, 0},
+    {"nouveau"_L1, Category::Gpu, false, false, {}, 0},
 };
 } // namespace
 
@@ -31,12 +35,6 @@ const Driver *driverOf(const QString &driverName)
             return &driver;
     }
     return nullptr;
-}
-
-Category categoryOf(const QString &driverName)
-{
-    const Driver *driver = driverOf(driverName);
-    return driver ? driver->category : Category::None;
 }
 
 int degreesFromText(const QString &millidegrees)

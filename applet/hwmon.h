@@ -19,6 +19,10 @@ struct Driver
     // Each temperature read takes a runtime-PM reference and marks the
     // device busy, so that reading it often keeps it from suspending.
     bool readsMarkBusy;
+    // A CPU driver's name for the die temperature in temp3, where known.
+    QLatin1StringView dieName;
+    // The autosuspend delay a GPU driver sets at probe, in ms; 0: none.
+    int autosuspendDelayMs;
 };
 
 // The drivers, in the order they are tested.
@@ -27,9 +31,6 @@ QList<Driver> drivers();
 // The driver a name stands for, or null; exact and case-sensitive, except
 // for a prefix driver.
 const Driver *driverOf(const QString &driverName);
-
-// Which sensor a driver name stands for.
-Category categoryOf(const QString &driverName);
 
 // Whole degrees Celsius from a trimmed temp*_input text in millidegrees,
 // truncated toward zero; 0 for text that is not a 32-bit decimal integer.

@@ -67,7 +67,7 @@ QString sizeText(quint64 kb)
 QString usageText(const Figures &figures)
 {
     if (figures.totalKb == 0)
-        return QStringLiteral("MEM 0G 0%");
+        return NoFiguresText;
 
     // The kernel never reports more available than total; should a file do
     // so, show nothing used rather than a wrapped figure.

@@ -25,7 +25,10 @@ Figures figuresFromText(QByteArrayView text);
 // "488M" below 1 GiB, "15.3G" from 1 GiB on; the size is in KiB.
 QString sizeText(quint64 kb);
 
-// "MEM <used>/<total> <percent>%", or "MEM 0G 0%" without a total.
+// What memUsage shows when /proc/meminfo gives no total or does not read.
+inline constexpr QLatin1StringView NoFiguresText("MEM 0G 0%");
+
+// "MEM <used>/<total> <percent>%", or NoFiguresText without a total.
 QString usageText(const Figures &figures);
 
 } // namespace vesh::meminfo

@@ -40,6 +40,9 @@ Sample totalsFromText(QByteArrayView text);
 // "512B/s", "1.5K/s", "3.3M/s" for a rate in bytes per second.
 QString rateText(double bytesPerSecond);
 
+// What netSpeed shows when /proc/net/dev does not read.
+inline constexpr QLatin1StringView UnreadText("NET 0/s");
+
 // The display text for the step from previous to current: "NET 0B/s" when
 // there is no previous sample, otherwise "NET <down>  <up>".
 QString speedText(const Sample &previous, const Sample &current);

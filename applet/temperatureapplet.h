@@ -1,14 +1,12 @@
 #pragma once
 
 #include "clocks.h"
+#include "cycle.h"
 #include "machinefiles.h"
 
 #include <vesh/orlapplet.h>
 
 #include <QString>
-
-#include <functional>
-#include <optional>
 
 QT_BEGIN_NAMESPACE
 class QTimer;
@@ -44,15 +42,15 @@ public:
 
     bool init() override;
 
-    int cpuTemp() const { return m_cpuTemp; }
-    int gpuTemp() const { return m_gpuTemp; }
-    int cpuTempTctl() const { return m_cpuTempTctl; }
-    int gpuTempJunction() const { return m_gpuTempJunction; }
-    int gpuTempMem() const { return m_gpuTempMem; }
-    QString cpuLabel() const { return m_cpuLabel; }
-    QString gpuLabel() const { return m_gpuLabel; }
-    QString netSpeed() const { return m_netSpeed; }
-    QString memUsage() const { return m_memUsage; }
+    int cpuTemp() const { return shown().cpuTemp; }
+    int gpuTemp() const { return shown().gpuTemp; }
+    int cpuTempTctl() const { return shown().cpuTempTctl; }
+    int gpuTempJunction() const { return shown().gpuTempJunction; }
+    int gpuTempMem() const { return shown().gpuTempMem; }
+    QString cpuLabel() const { return shown().cpuLabel; }
+    QString gpuLabel() const { return shown().gpuLabel; }
+    QString netSpeed() const { return shown().netSpeed; }
+    QString memUsage() const { return shown().memUsage; }
 
 signals:
     void tempsChanged();
@@ -62,30 +60,14 @@ public slots:
 
 private:
     void findHwmonDevices();
-    int readTempFromHwmon(const QString &hwmonPath, int index);
-    void readGpuTemps(const Instant &now);
-    void readNetSpeed(const Instant &now);
-    void readMemUsage();
+    const cycle::Properties &shown() const { return m_carried.properties; }
 
     QTimer *m_refreshTimer;
-    int m_cpuTemp = 0;
-    int m_gpuTemp = 0;
-    int m_cpuTempTctl = 0;
-    int m_gpuTempJunction = 0;
-    int m_gpuTempMem = 0;
-    QString m_cpuLabel;
-    QString m_gpuLabel;
-    QString m_cpuHwmonPath;
-    QString m_gpuHwmonPath;
-    quint64 m_lastRxBytes = 0;
-    quint64 m_lastTxBytes = 0;
-    qint64 m_lastSampleMs = 0;
-    QString m_netSpeed;
-    QString m_memUsage;
+    cycle::Sensors m_sensors;
+    // The values shown and what the next cycle needs of this one.
+    cycle::Carried m_carried;
     MachineFiles m_files;
     Clock m_clock;
-    bool m_gpuReadsMarkBusy = false;
-    std::optional<Instant> m_gpuReadAt; // the cycle that last read the GPU, since it last slept
 };
 
 } // namespace vesh

@@ -10,7 +10,8 @@
 //       runs exactly N cycles of one kind after the same set-up, for
 //       counting system calls or instructions against a run of 0 cycles.
 
-#include "gpupower.h"
+#include "cycle.h"
+#include "discovery.h"
 #include "machinefiles.h"
 
 #include <vesh/orlapplet.h>
@@ -32,26 +33,34 @@
 
 namespace {
 
-// The files one cycle reads on the fixture machine, by the applet's own
-// list and rules: CPU (k10temp at hwmon2) temp1_input, temp1_label,
-// temp3_input; the power files that the GPU's power rule reads there (amdgpu
-// at hwmon1); the GPU's temp1 to temp3; then the network and memory files.
+// The files one cycle reads on the machine, by the applet's own discovery,
+// rules and decisions: the CPU's temp1_input, temp1_label and temp3_input,
+// the power files that the GPU's power rule reads and its temperatures on
+// a cycle that reads them, then the network and memory files.
 std::vector<QByteArray> cycleFiles()
 {
-    namespace files = vesh::files;
-    namespace gpupower = vesh::gpupower;
-    const QString cpu = files::HwmonClass.toString() + QStringLiteral("/hwmon2/");
-    const QString gpu = files::HwmonClass.toString() + QStringLiteral("/hwmon1");
-    QStringList paths = {cpu + files::tempInput(1), cpu + files::CpuLabel.toString(), cpu + files::tempInput(3)};
+    namespace cycle = vesh::cycle;
     const vesh::MachineFiles machine;
-    const gpupower::Reader read = gpupower::reader(machine, gpu);
-    gpupower::decide(true, [&](gpupower::File file, vesh::kernelfile::Buffer *contents) {
-        paths << gpu + u'/' + gpupower::path(file).toString();
-        return read(file, contents);
-    });
-    for (int index = 1; index <= 3; ++index)
-        paths << gpu + u'/' + files::tempInput(index);
-    paths << files::NetDev.toString() << files::MemInfo.toString();
+    const cycle::Sensors sensors = cycle::sensorsOf(vesh::discovery::find(machine));
+    const cycle::Record record = cycle::run(machine, sensors, cycle::start(sensors), vesh::now());
+    QStringList paths;
+    auto add = [&paths](const QString &device, const cycle::FileRead &file) {
+        paths << (device.isEmpty() ? file.file.toString() : device + u'/' + file.file.toString());
+    };
+    if (const std::optional<cycle::CpuRead> &cpu = record.cpu) {
+        add(sensors.cpuPath, cpu->temp.file);
+        add(sensors.cpuPath, cpu->label);
+        if (cpu->die)
+            add(sensors.cpuPath, cpu->die->file);
+    }
+    if (const std::optional<cycle::GpuRead> &gpu = record.gpu) {
+        for (const cycle::FileRead &file : gpu->powerFiles)
+            add(sensors.gpuPath, file);
+        for (const cycle::Reading &reading : gpu->readings)
+            add(sensors.gpuPath, reading.file);
+    }
+    add({}, record.network);
+    add({}, record.memory);
     std::vector<QByteArray> encoded;
     for (const QString &path : std::as_const(paths))
         encoded.push_back(QFile::encodeName(path));

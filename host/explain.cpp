@@ -139,7 +139,7 @@ GpuPart gpuPart(const MachineFiles &files, const discovery::Device &device)
     part.path = discovery::devicePath(device.entry);
     part.driver = device.driverName;
     const gpupower::Reader machine = gpupower::reader(files, part.path);
-    part.power = gpupower::decide(device.readsMarkBusy, [&](gpupower::File file, kernelfile::Buffer *contents) {
+    part.power = gpupower::decide(*device.driver, [&](gpupower::File file, kernelfile::Buffer *contents) {
         const kernelfile::Result read = machine(file, contents);
         part.powerFiles.append({gpupower::path(file).toString(), read.error,
                                 read ? QByteArray(contents->constData(), contents->size()) : QByteArray()});

@@ -9,7 +9,7 @@ class TestHwmon : public QObject
     Q_OBJECT
 
 private slots:
-    void categoryOf_data()
+    void driverOf_data()
     {
         QTest::addColumn<QString>("driverName");
         QTest::addColumn<Category>("category");
@@ -31,11 +31,12 @@ private slots:
         QTest::newRow("empty") << "" << Category::None;
     }
 
-    void categoryOf()
+    void driverOf()
     {
         QFETCH(QString, driverName);
         QFETCH(Category, category);
-        QCOMPARE(vesh::hwmon::categoryOf(driverName), category);
+        const vesh::hwmon::Driver *driver = vesh::hwmon::driverOf(driverName);
+        QCOMPARE(driver ? driver->category : Category::None, category);
     }
 
     void degreesFromText_data()

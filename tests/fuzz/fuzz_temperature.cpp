@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // The lean reading of raw file contents must agree with the text one.
     if (vesh::hwmon::degreesFromFile(QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size))) != degrees)
         std::abort();
-    vesh::hwmon::categoryOf(text);
+    vesh::hwmon::driverOf(text);
     // The byte comparison must agree with comparing the trimmed text.
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     if (vesh::hwmon::trimmedEquals(bytes, QLatin1StringView("Tctl")) != (text == u"Tctl"))

@@ -1,0 +1,139 @@
+#include "cycle.h"
+
+#include "hwmon.h"
+#include "kernelfile.h"
+
+namespace vesh::cycle {
+
+namespace {
+
+using namespace Qt::Literals::StringLiterals;
+
+// temp1_input to temp3_input, named once for every cycle.
+constexpr QStringView TempInputs[] = {u"temp1_input", u"temp2_input", u"temp3_input"};
+constexpr QLatin1StringView GpuProperties[] = {"gpuTemp"_L1, "gpuTempJunction"_L1, "gpuTempMem"_L1};
+// The die temperature of an AMD CPU whose temp1 is Tctl.
+constexpr int DieIndex = 3;
+
+FileRead readFile(const MachineFiles &machine, std::initializer_list<QStringView> path, QStringView file,
+                  kernelfile::Form form)
+{
+    // Read as QFile (read-only, text mode) would, without its stat calls.
+    kernelfile::Buffer contents;
+    const kernelfile::Result read = machine.read(path, &contents, form);
+    return {file, read.error, read ? QByteArray(contents.constData(), contents.size()) : QByteArray()};
+}
+
+Reading readTemperature(const MachineFiles &machine, const QString &device, int index, QLatin1StringView property)
+{
+    const QStringView file = TempInputs[index - 1];
+    Reading reading{property, readFile(machine, {device, u"/", file}, file, kernelfile::OnePage)};
+    if (reading.file.error == 0)
+        reading.degrees = hwmon::degreesFromFile(reading.file.bytes);
+    return reading;
+}
+
+CpuRead readCpu(const MachineFiles &machine, const QString &device, Properties *shown)
+{
+    CpuRead cpu{readTemperature(machine, device, 1, "cpuTemp"_L1),
+                readFile(machine, {device, u"/", files::CpuLabel}, files::CpuLabel, kernelfile::OnePage)};
+    shown->cpuTemp = cpu.temp.degrees;
+    // Any other label, or none, leaves cpuTempTctl as it was.
+    cpu.tctl = cpu.label.error == 0 && hwmon::isTctlLabel(cpu.label.bytes);
+    if (cpu.tctl) {
+        cpu.die = readTemperature(machine, device, DieIndex, "cpuTempTctl"_L1);
+        shown->cpuTempTctl = hwmon::tctlTemperature(shown->cpuTemp, cpu.die->degrees);
+    }
+    return cpu;
+}
+
+GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Instant &now, Carried *next)
+{
+    // Reading a temperature wakes a runtime-suspended card on many drivers,
+    // and on amdgpu every read also restarts the card's suspend timer. Its
+    // power files show its state without either.
+    GpuRead gpu;
+    const gpupower::Reader power = gpupower::reader(machine, sensors.gpuPath);
+    gpu.power = gpupower::decide(*sensors.gpuDriver, [&](gpupower::File file, kernelfile::Buffer *contents) {
+        const kernelfile::Result read = power(file, contents);
+        gpu.powerFiles.append({gpupower::path(file), read.error,
+                               read ? QByteArray(contents->constData(), contents->size()) : QByteArray()});
+        return read;
+    });
+    gpu.turn = gpupower::turn(gpu.power, now, next->gpuReadAt);
+    Properties &shown = next->properties;
+    int *const temps[] = {&shown.gpuTemp, &shown.gpuTempJunction, &shown.gpuTempMem};
+    if (gpu.turn == gpupower::Turn::NotRead) {
+        for (int *temp : temps)
+            *temp = 0;
+        next->gpuReadAt.reset();
+    } else if (gpupower::reads(gpu.turn)) {
+        for (int index = 1; index <= 3; ++index) {
+            gpu.readings.append(readTemperature(machine, sensors.gpuPath, index, GpuProperties[index - 1]));
+            *temps[index - 1] = gpu.readings.last().degrees;
+        }
+        next->gpuReadAt = now;
+    } // else the last readings stay shown
+    return gpu;
+}
+
+} // namespace
+
+Sensors sensorsOf(const discovery::Devices &found)
+{
+    Sensors sensors;
+    if (found.cpu >= 0) {
+        const discovery::Device &cpu = found.entries.at(found.cpu);
+        sensors.cpuPath = discovery::devicePath(cpu.entry);
+        sensors.cpuLabel = cpu.driverName;
+    }
+    if (found.gpu >= 0) {
+        const discovery::Device &gpu = found.entries.at(found.gpu);
+        sensors.gpuPath = discovery::devicePath(gpu.entry);
+        sensors.gpuLabel = gpu.driverName;
+        sensors.gpuDriver = gpu.driver;
+    }
+    return sensors;
+}
+
+Carried start(const Sensors &sensors)
+{
+    Carried carried;
+    carried.properties.cpuLabel = sensors.cpuLabel;
+    carried.properties.gpuLabel = sensors.gpuLabel;
+    return carried;
+}
+
+Record run(const MachineFiles &machine, const Sensors &sensors, const Carried &before, const Instant &now)
+{
+    Record record;
+    record.next = before;
+    Properties &shown = record.next.properties;
+    if (!sensors.cpuPath.isEmpty())
+        record.cpu = readCpu(machine, sensors.cpuPath, &shown);
+    if (!sensors.gpuPath.isEmpty())
+        record.gpu = readGpu(machine, sensors, now, &record.next);
+
+    // Files under /proc report a size of 0, so read until a read returns
+    // nothing rather than trusting the size.
+    record.network = readFile(machine, {files::NetDev}, files::NetDev, kernelfile::Table);
+    if (record.network.error != 0) {
+        shown.netSpeed = netdev::UnreadText;
+    } else {
+        netdev::Sample current = netdev::totalsFromText(record.network.bytes);
+        current.msecsSinceEpoch = now.epochMs;
+        shown.netSpeed = netdev::speedText(before.network, current);
+        record.next.network = current;
+    }
+
+    // The kernel makes the whole file in one go and hands out as much as a
+    // read asks for, so one read of a page holds the two figures, which
+    // stand near the top.
+    record.memory = readFile(machine, {files::MemInfo}, files::MemInfo, kernelfile::OnePage);
+    record.memoryFigures = meminfo::figuresFromText(record.memory.bytes);
+    shown.memUsage = record.memory.error != 0 ? QString(meminfo::NoFiguresText)
+                                              : meminfo::usageText(record.memoryFigures);
+    return record;
+}
+
+} // namespace vesh::cycle

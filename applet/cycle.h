@@ -1,0 +1,106 @@
+#pragma once
+
+#include "clocks.h"
+#include "discovery.h"
+#include "gpupower.h"
+#include "machinefiles.h"
+#include "meminfo.h"
+#include "netdev.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// One refresh cycle, as one step over the machine's files: every file it
+// reads, with its bytes or why it did not read, every decision it makes,
+// and the nine values it leaves. The applet publishes the values; the
+// runner's account renders the rest.
+namespace vesh::cycle {
+
+// The applet's nine values, as its properties name them.
+struct Properties
+{
+    int cpuTemp = 0;
+    int gpuTemp = 0;
+    int cpuTempTctl = 0;
+    int gpuTempJunction = 0;
+    int gpuTempMem = 0;
+    QString cpuLabel;
+    QString gpuLabel;
+    QString netSpeed;
+    QString memUsage;
+};
+
+// A file as the cycle read it.
+struct FileRead
+{
+    QStringView file;  // as a user is shown it: "temp1_input", "/proc/net/dev"
+    int error = 0;     // why it did not read (errno, EFBIG too large); 0 when read
+    QByteArray bytes;  // when read
+};
+
+// A temperature input and the property it sets.
+struct Reading
+{
+    QLatin1StringView property;
+    FileRead file;
+    int degrees = 0; // 0 also when the file did not read
+};
+
+struct CpuRead
+{
+    Reading temp;
+    FileRead label;
+    bool tctl = false;          // the label names Tctl, so the die is read too
+    std::optional<Reading> die = {}; // the die's own temperature, where read
+};
+
+struct GpuRead
+{
+    QList<FileRead> powerFiles; // as the power rule read them, in its order
+    gpupower::Decision power;
+    gpupower::Turn turn;
+    QList<Reading> readings;    // temp1 to temp3, where this cycle read them
+};
+
+// The devices a cycle reads, as discovery chose them once.
+struct Sensors
+{
+    QString cpuPath; // /sys/class/hwmon/hwmon2; empty for none
+    QString cpuLabel;
+    QString gpuPath;
+    QString gpuLabel;
+    const hwmon::Driver *gpuDriver = nullptr;
+};
+
+Sensors sensorsOf(const discovery::Devices &found);
+
+// What one cycle hands to the next: the values shown (a value that a
+// cycle skips keeps its content), the network sample to measure the next
+// against, and the cycle that last read the GPU.
+struct Carried
+{
+    Properties properties;
+    netdev::Sample network;
+    std::optional<Instant> gpuReadAt;
+};
+
+struct Record
+{
+    std::optional<CpuRead> cpu; // where a CPU sensor was found
+    std::optional<GpuRead> gpu; // where a GPU sensor was found
+    FileRead network;
+    FileRead memory;
+    meminfo::Figures memoryFigures;
+    Carried next; // the values as published after this cycle, and the rest
+};
+
+// Before the first cycle: nothing read yet, the labels as found.
+Carried start(const Sensors &sensors);
+
+// One cycle at now on the sensors, after the cycle that left before.
+Record run(const MachineFiles &machine, const Sensors &sensors, const Carried &before, const Instant &now);
+
+} // namespace vesh::cycle
