@@ -319,7 +319,7 @@ private slots:
         server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
                             QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
                             QStringLiteral("1280x200x24")});
-        QTRY_VERIFY_WITH_TIMEOUT(server.canReadLine(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(server.canReadLine(), 60000);
         const QString display = u':' + QString::fromLatin1(server.readLine().trimmed());
 
         // The readings the applet printed, and the picture's size.

@@ -231,7 +231,7 @@ private slots:
             host.setProcessEnvironment(sandbox::childEnvironment());
             emulator::start(host, Host, {QStringLiteral("--machine"), Machines + u'/' + machine, QStringLiteral("--json"),
                               QStringLiteral("--count"), QStringLiteral("2"), Plugin});
-            QVERIFY(host.waitForFinished(20000));
+            QVERIFY(host.waitForFinished(60000));
             QVERIFY2(host.exitCode() == 0, host.readAllStandardError().constData());
             const QList<QByteArray> lines = host.readAllStandardOutput().trimmed().split('\n');
             const QJsonArray updates = expectedFor(machine).value(u"updates").toArray();
@@ -453,7 +453,7 @@ private slots:
                         QStringLiteral("--num-callers=40"), Host, QStringLiteral("--machine"),
                         Machines + QLatin1StringView("/ryzen-radeon"), QStringLiteral("--count"), QStringLiteral("3"),
                         Plugin});
-        QVERIFY(valgrind.waitForFinished(120000));
+        QVERIFY(valgrind.waitForFinished(300000));
         QCOMPARE(valgrind.exitCode(), 0);
         const QByteArray report = valgrind.readAllStandardError();
         QVERIFY2(report.contains("ERROR SUMMARY: 0 errors"), report.right(2000).constData());
