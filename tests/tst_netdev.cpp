@@ -239,8 +239,11 @@ private slots:
                 continue;
             }
             if (namesInProc != namesBefore) {
+                const auto listed = [](const QStringList &names) {
+                    return names.isEmpty() ? QStringLiteral("no interface but lo") : names.join(u' ');
+                };
                 why = QStringLiteral("/proc/net/dev shows %1, /sys/class/net shows %2")
-                          .arg(namesInProc.join(u' '), namesBefore.join(u' '));
+                          .arg(listed(namesInProc), listed(namesBefore));
                 continue;
             }
             const QString elsewhere = otherNamespace(namesBefore);
