@@ -452,7 +452,12 @@ private slots:
         QTest::newRow("link up out of the folder") << "up" << "/sys/class/hwmon/hwmon1: a link out of the machine folder";
         QTest::newRow("absolute link") << "absolute" << "/sys/class/hwmon/hwmon1: a link out of the machine folder (to /sys/";
         QTest::newRow("sys/ that cannot be read") << "unreadable" << "/sys: cannot be read: Permission denied";
-        QTest::newRow("device links that lead nowhere, and a loop") << "dangling" << "";
+        QTest::newRow("a loop of links") << "loop" << "/sys/loop: links that the kernel would not follow: more than 40";
+        QTest::newRow("41 links, each naming the next three times")
+            << "chain" << "links that the kernel would not follow: more than 40 in one lookup";
+        QTest::newRow("a sparse 1 GiB name file")
+            << "huge" << "/name: too large: 1073741824 bytes, where the runner reads 65536 at most";
+        QTest::newRow("device links that lead nowhere") << "dangling" << "";
     }
 
     void machineFolders()
@@ -491,7 +496,15 @@ private slots:
         } else if (shape == u"dangling") {
             machine.link(FixtureTree::hwmonDevice(QStringLiteral("hwmon0")) + QStringLiteral("/device"),
                          QStringLiteral("../../../0000:00:18.3"));
+        } else if (shape == u"loop") {
             machine.link(QStringLiteral("sys/loop"), QStringLiteral("loop"));
+        } else if (shape == u"chain") {
+            for (int k = 0; k <= 40; ++k)
+                machine.link(QStringLiteral("sys/chain/L%1").arg(k), QStringLiteral("L%1/../L%1/../L%1").arg(k + 1));
+            machine.makeFolder(QStringLiteral("sys/chain/L41"));
+        } else if (shape == u"huge") {
+            QFile name(machine.root() + u'/' + FixtureTree::hwmonDevice(QStringLiteral("hwmon0")) + QStringLiteral("/name"));
+            QVERIFY(name.resize(qint64(1) << 30));
         }
 
         // A capture reads the folder as it is and needs no namespace. What
