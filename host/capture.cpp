@@ -6,6 +6,7 @@
 #include "machinenamespace.h"
 #include "machinefiles.h"
 #include "netdev.h"
+#include "printable.h"
 #include "updateprinter.h"
 
 #include <vesh/orlapplet.h>
@@ -30,6 +31,14 @@ namespace vesh {
 
 namespace {
 
+using namespace Qt::Literals::StringLiterals;
+
+// A path of the machine or of the capture, as a note or a message shows it.
+QString shownPath(const QString &path)
+{
+    return printable::name(path, printable::PathLimit);
+}
+
 struct Counts
 {
     int devices = 0;
@@ -38,23 +47,41 @@ struct Counts
     QStringList notes; // what was left out, and why
 };
 
+// The file's bytes, as they are, up to most; false with why where it
+// cannot be read or holds more, which is not read on.
+bool readAtMost(QFile *file, qsizetype most, QByteArray *bytes, QString *why)
+{
+    while (bytes->size() <= most) {
+        const QByteArray chunk = file->read(std::min<qsizetype>(most + 1 - bytes->size(), 64 * 1024));
+        if (chunk.isEmpty())
+            break;
+        bytes->append(chunk);
+    }
+    if (file->error() != QFileDevice::NoError)
+        *why = file->errorString();
+    else if (bytes->size() > most)
+        *why = u"too large: more than "_s + QString::number(most) + u" bytes"_s;
+    return why->isEmpty();
+}
+
 // Copies one file byte for byte, and hands its bytes to copied if given. A
-// file that cannot be read is left out with a note; false only when the
-// capture cannot be written.
-bool copyFile(const QString &from, const QString &to, Counts *counts, QString *error, QByteArray *copied = nullptr)
+// file that cannot be read, or that holds more than most, is left out with
+// a note; false only when the capture cannot be written.
+bool copyFile(const QString &from, const QString &to, Counts *counts, QString *error, QByteArray *copied = nullptr,
+              qsizetype most = kernelfile::OnePage.limit)
 {
     QFile source(from);
     // Unbuffered: a sysfs attribute is read in one go, as the applet reads it.
-    const bool opened = source.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    const QByteArray bytes = opened ? source.readAll() : QByteArray();
-    if (source.error() != QFileDevice::NoError) {
-        counts->notes.append(QStringLiteral("%1: %2").arg(from, source.errorString()));
+    QByteArray bytes;
+    QString why;
+    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !readAtMost(&source, most, &bytes, &why)) {
+        counts->notes.append(shownPath(from) + u": "_s + (why.isEmpty() ? source.errorString() : why));
         return true;
     }
     QFile target(to);
     if (!QDir().mkpath(QFileInfo(to).path()) || !target.open(QIODevice::WriteOnly | QIODevice::NewOnly)
         || target.write(bytes) != bytes.size() || !target.flush()) {
-        *error = QStringLiteral("%1: %2").arg(to, target.errorString());
+        *error = shownPath(to) + u": "_s + target.errorString();
         return false;
     }
     ++counts->files;
@@ -72,8 +99,8 @@ bool copyLink(const QString &sys, const QString &place, const QString &target, C
               QString *folder)
 {
     folder->clear();
-    const QString note = QStringLiteral("/sys/") + place + QStringLiteral(": a link that leads out of /sys (") + target
-        + QStringLiteral("), left out");
+    const QString note = shownPath(u"/sys/"_s + place) + u": a link that leads out of /sys ("_s + shownPath(target)
+        + u"), left out"_s;
     if (target.startsWith(u'/') && !target.startsWith(QStringLiteral("/sys/"))) {
         counts->notes.append(note);
         return true;
@@ -86,7 +113,7 @@ bool copyLink(const QString &sys, const QString &place, const QString &target, C
         target.startsWith(u'/') ? QDir(linkFolder).relativeFilePath(sys + target.sliced(4)) : target;
     if (!QDir().mkpath(linkFolder)
         || ::symlink(QFile::encodeName(written).constData(), QFile::encodeName(link).constData()) != 0) {
-        *error = link + QStringLiteral(": cannot make the link");
+        *error = shownPath(link) + u": cannot make the link"_s;
         return false;
     }
     const QString canonicalSys = QFileInfo(sys).canonicalFilePath();
@@ -98,7 +125,7 @@ bool copyLink(const QString &sys, const QString &place, const QString &target, C
         return true;
     }
     if (!QDir().mkpath(destination)) {
-        *error = destination + QStringLiteral(": cannot make the folder");
+        *error = shownPath(destination) + u": cannot make the folder"_s;
         return false;
     }
     *folder = destination.sliced(canonicalSys.size() + 1);
@@ -117,12 +144,12 @@ bool copyClassEntry(const QString &sys, const QFileInfo &entry, const QString &p
         return copyLink(sys, place, entry.readSymLink(), counts, error, folder);
     if (entry.isDir()) {
         if (!QDir().mkpath(sys + u'/' + place)) {
-            *error = sys + u'/' + place + QStringLiteral(": cannot make the folder");
+            *error = shownPath(sys + u'/' + place) + u": cannot make the folder"_s;
             return false;
         }
         return true;
     }
-    counts->notes.append(entry.filePath() + QStringLiteral(": neither a link nor a folder, left out"));
+    counts->notes.append(shownPath(entry.filePath()) + u": neither a link nor a folder, left out"_s);
     folder->clear();
     return true;
 }
@@ -215,7 +242,7 @@ bool copyMachine(const MachineFiles &machine, const QString &root, Counts *count
     *hwmonFound = QFileInfo(hwmonClass).isDir();
     if (*hwmonFound) {
         if (!QDir().mkpath(root + files::HwmonClass.toString())) {
-            *error = QStringLiteral("%1%2: cannot make the folder").arg(root, files::HwmonClass);
+            *error = shownPath(root + files::HwmonClass.toString()) + u": cannot make the folder"_s;
             return false;
         }
         const QFileInfoList entries =
@@ -226,7 +253,8 @@ bool copyMachine(const MachineFiles &machine, const QString &root, Counts *count
         }
     }
     QByteArray netDev;
-    return copyFile(machine.path(files::NetDev), root + files::NetDev.toString(), counts, error, &netDev)
+    return copyFile(machine.path(files::NetDev), root + files::NetDev.toString(), counts, error, &netDev,
+                    kernelfile::Table.limit)
         && copyFile(machine.path(files::MemInfo), root + files::MemInfo.toString(), counts, error)
         && copyNetInterfaces(machine, sys, netDev, counts, error);
 }
@@ -269,7 +297,7 @@ bool recordReadings(const QString &root, const QStringList &pluginPaths, QString
     QFile file(root + QStringLiteral("/expected.json"));
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)
         || file.write(QJsonDocument(expected).toJson(QJsonDocument::Indented)) < 0 || !file.flush()) {
-        *error = QStringLiteral("%1: %2").arg(file.fileName(), file.errorString());
+        *error = shownPath(file.fileName()) + u": "_s + file.errorString();
         return false;
     }
     return true;
@@ -282,17 +310,17 @@ bool captureMachine(const QString &dir, const QString &machineDir, const QString
     const QFileInfo target(dir);
     if (target.exists() && !(target.isDir() && QDir(dir).isEmpty(QDir::AllEntries | QDir::System | QDir::Hidden
                                                                      | QDir::NoDotAndDotDot))) {
-        *error = QStringLiteral("%1: already exists and is not an empty folder; capture into a new one").arg(dir);
+        *error = shownPath(dir) + u": already exists and is not an empty folder; capture into a new one"_s;
         return false;
     }
     if (!QDir().mkpath(target.path())) {
-        *error = QStringLiteral("%1: cannot make the folder").arg(target.path());
+        *error = shownPath(target.path()) + u": cannot make the folder"_s;
         return false;
     }
     // Made beside dir and renamed at the end: never half a capture.
     QTemporaryDir scratch(target.path() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".capture-XXXXXX"));
     if (!scratch.isValid()) {
-        *error = QStringLiteral("%1: cannot write beside it: %2").arg(dir, scratch.errorString());
+        *error = shownPath(dir) + u": cannot write beside it: "_s + scratch.errorString();
         return false;
     }
     const QString root = scratch.path();
@@ -315,8 +343,8 @@ bool captureMachine(const QString &dir, const QString &machineDir, const QString
 
     // An empty folder in dir's place is replaced; anything else stops us.
     if (::rename(QFile::encodeName(root).constData(), QFile::encodeName(dir).constData()) != 0) {
-        *error = QStringLiteral("%1: cannot put the capture in place: %2")
-                     .arg(dir, QString::fromLocal8Bit(std::strerror(errno)));
+        *error = shownPath(dir) + u": cannot put the capture in place: "_s
+            + QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
     scratch.setAutoRemove(false);
@@ -324,7 +352,7 @@ bool captureMachine(const QString &dir, const QString &machineDir, const QString
     const QString asleepNote =
         counts.asleep > 0 ? QStringLiteral(" (%1 asleep: only name and power state read)").arg(counts.asleep) : QString();
     std::printf("Captured %d hwmon device%s%s and %d file%s into %s\n", counts.devices, counts.devices == 1 ? "" : "s",
-                qPrintable(asleepNote), counts.files, counts.files == 1 ? "" : "s", qPrintable(dir));
+                qPrintable(asleepNote), counts.files, counts.files == 1 ? "" : "s", qPrintable(shownPath(dir)));
     if (!hwmonFound)
         std::printf("This machine has no /sys/class/hwmon: the capture holds the proc files only.\n");
     for (const QString &note : std::as_const(counts.notes))
@@ -333,7 +361,7 @@ bool captureMachine(const QString &dir, const QString &machineDir, const QString
         std::printf("The applet's readings of it are in expected.json.\n");
     else
         std::printf("No expected.json: %s\n", qPrintable(notEntered));
-    std::printf("Show it with: vesh-host --machine %s\n", qPrintable(dir));
+    std::printf("Show it with: vesh-host --machine %s\n", qPrintable(shownPath(dir)));
     return true;
 }
 

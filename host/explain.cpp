@@ -24,8 +24,13 @@ namespace {
 using namespace Qt::Literals::StringLiterals;
 
 // The account is made of what the applet's own rules decide on the files
-// as read, then rendered as text or JSON. Text from the machine is data:
-// it is only ever appended, escaped, never used as a format.
+// as read, then rendered as text or JSON. Text from the machine (entry
+// names, paths, file contents, driver and interface names) is data: it is
+// only ever appended, escaped by printable, never used as a format. In
+// JSON its strings hold the same escaped text (printable::escaped), not the
+// raw characters: QJsonDocument would escape C0 controls only, and a user
+// who prints a parsed value would meet C1, bidirectional and zero-width
+// characters raw.
 
 // One file as read: its bytes, or why it did not open.
 struct FileRead
@@ -328,7 +333,8 @@ QList<Note> missingNotes(const Report &report)
     const QString noSensors = u"the machine shows no hardware sensors (no "_s + files::HwmonClass.toString() + u")"_s;
     auto zeroReading = [&notes](const Reading &reading, const QString &path) {
         if (reading.degrees == 0)
-            notes.append({reading.property, reading.file.file + u" of "_s + path + u": "_s + zeroWhy(reading)});
+            notes.append({reading.property, reading.file.file + u" of "_s + printable::name(path, printable::PathLimit)
+                                                + u": "_s + zeroWhy(reading)});
     };
     if (!report.cpu) {
         const QString why = report.hwmonFound ? u"no CPU sensor of a driver the applet reads ("_s
@@ -442,7 +448,7 @@ QJsonObject toJson(const Report &report)
     for (qsizetype i = 0; i < report.found.entries.size(); ++i) {
         const discovery::Device &device = report.found.entries.at(i);
         const discovery::Verdict verdict = discovery::verdictOf(report.found, i);
-        QJsonObject entry{{u"entry"_s, device.entry},
+        QJsonObject entry{{u"entry"_s, printable::escaped(device.entry)},
                           {u"category"_s, categoryName(device.category)},
                           {u"chosen"_s, i == report.found.cpu || i == report.found.gpu},
                           {u"why"_s, verdictWords(device, verdict)}};
@@ -452,7 +458,7 @@ QJsonObject toJson(const Report &report)
             entry.insert(u"nameError"_s, device.nameError == ENOENT ? u"no name file"_s : openError(device.nameError));
         entries.append(entry);
     }
-    QJsonObject json{{u"machine"_s, report.machine},
+    QJsonObject json{{u"machine"_s, printable::escaped(report.machine)},
                      {u"hwmon"_s,
                       QJsonObject{{u"folder"_s, files::HwmonClass.toString()},
                                   {u"found"_s, report.hwmonFound},
@@ -468,8 +474,8 @@ QJsonObject toJson(const Report &report)
         }
         QJsonObject label = fileJson(cpu->label);
         label.insert(u"tctlRule"_s, cpu->tctl);
-        json.insert(u"cpu"_s, QJsonObject{{u"path"_s, cpu->path},
-                                          {u"driver"_s, cpu->driver},
+        json.insert(u"cpu"_s, QJsonObject{{u"path"_s, printable::escaped(cpu->path)},
+                                          {u"driver"_s, printable::escaped(cpu->driver)},
                                           {u"readings"_s, readings},
                                           {u"label"_s, label},
                                           {u"cpuTempTctl"_s, cpu->tctlTemp}});
@@ -492,8 +498,8 @@ QJsonObject toJson(const Report &report)
         QJsonArray readings;
         for (const Reading &reading : gpu->readings)
             readings.append(readingJson(reading));
-        json.insert(u"gpu"_s, QJsonObject{{u"path"_s, gpu->path},
-                                          {u"driver"_s, gpu->driver},
+        json.insert(u"gpu"_s, QJsonObject{{u"path"_s, printable::escaped(gpu->path)},
+                                          {u"driver"_s, printable::escaped(gpu->driver)},
                                           {u"power"_s, power},
                                           {u"readings"_s, readings}});
     }
@@ -558,13 +564,14 @@ QStringList toText(const Report &report)
             const QString name = device.nameError == 0 ? printable::quoted(device.rawName)
                 : device.nameError == ENOENT  ? u"no name file"_s
                                               : openError(device.nameError);
-            lines << u"  "_s + device.entry + u"  "_s + name + u"  "_s + categoryName(device.category) + u"  "_s
+            lines << u"  "_s + printable::name(device.entry) + u"  "_s + name + u"  "_s + categoryName(device.category) + u"  "_s
                     + (chosen ? u"chosen"_s : u"passed over"_s) + u": "_s
                     + verdictWords(device, discovery::verdictOf(report.found, i));
         }
     }
     if (const std::optional<CpuPart> &cpu = report.cpu) {
-        lines << u"CPU sensor: "_s + cpu->path + u" ("_s + printable::name(cpu->driver.toUtf8()) + u")"_s;
+        lines << u"CPU sensor: "_s + printable::name(cpu->path, printable::PathLimit) + u" ("_s
+                + printable::name(cpu->driver) + u")"_s;
         lines << readingLine(cpu->temp);
         // The label comes right after temp1, which it qualifies.
         lines << u"  "_s + cpu->label.file + u"  "_s + fileText(cpu->label) + u"  "_s
@@ -574,7 +581,8 @@ QStringList toText(const Report &report)
             lines << readingLine(*cpu->die, cpu->die->degrees > 0 ? QString() : dieWhy(*cpu->die));
     }
     if (const std::optional<GpuPart> &gpu = report.gpu) {
-        lines << u"GPU sensor: "_s + gpu->path + u" ("_s + printable::name(gpu->driver.toUtf8()) + u")"_s;
+        lines << u"GPU sensor: "_s + printable::name(gpu->path, printable::PathLimit) + u" ("_s
+                + printable::name(gpu->driver) + u")"_s;
         for (const FileRead &file : gpu->powerFiles)
             lines << u"  "_s + file.file + u"  "_s + fileText(file);
         lines << u"  "_s + powerLine(*gpu);

@@ -1,107 +1,200 @@
 #include "machinefolder.h"
 
+#include "kernelfile.h"
+#include "machinefiles.h"
+#include "printable.h"
+
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vesh::machinefolder {
 
 namespace {
 
-QString linkDestination(const QString &path, int hops)
+using namespace Qt::Literals::StringLiterals;
+
+// The kernel expands at most 40 links in one lookup (MAXSYMLINKS) and gives
+// up with ELOOP beyond; the check does the same, so that what a link costs
+// it is bounded however the links lead into one another.
+constexpr int MostLinkExpansions = 40;
+// No capture holds more entries: one of 100,000 network interfaces holds
+// about 400,000.
+constexpr qsizetype MostEntries = 1'000'000;
+// Nor does one need more lookups of a part of a path, over all its links,
+// which take a few each on real machines: the check's whole work is
+// bounded whatever the folder holds.
+constexpr qsizetype MostLookups = 4 * MostEntries;
+
+// How a link's lookup ended: 0, or ELOOP past 40 links, or E2BIG past the
+// lookups left.
+struct Lookup
 {
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    if (!canonical.isEmpty())
-        return canonical;
-    if (hops > 40)
-        return {};
-    const QString target = QFileInfo(path).readSymLink();
-    QString current = target.startsWith(u'/') ? QString() : QFileInfo(path).path();
-    const QList<QStringView> parts = QStringView(target).split(u'/', Qt::SkipEmptyParts);
+    QByteArray path; // where it leads, or where it gave up
+    int error = 0;
+};
+
+QByteArray readLink(const QByteArray &path)
+{
+    char target[PATH_MAX];
+    const ssize_t size = ::readlink(path.constData(), target, sizeof target);
+    return size > 0 ? QByteArray(target, qsizetype(size)) : QByteArray();
+}
+
+// Where the link at path leads, as the kernel's lookup takes it: every link
+// on the way expanded, and beyond a part that does not exist, as written.
+// path's folder is canonical.
+Lookup follow(const QByteArray &path, qsizetype *lookupsLeft)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    QByteArray current = path.first(std::max<qsizetype>(slash, 0));
+    QByteArrayList pending{path.sliced(slash + 1)}; // the next part last
+    int expansions = 0;
     bool exists = true;
-    for (const QStringView part : parts) {
-        if (part == u".")
+    while (!pending.isEmpty()) {
+        const QByteArray part = pending.takeLast();
+        if (part.isEmpty() || part == ".")
             continue;
-        if (part == u"..") {
-            current.truncate(std::max<qsizetype>(current.lastIndexOf(u'/'), 0));
+        if (part == "..") {
+            current.truncate(std::max<qsizetype>(current.lastIndexOf('/'), 0));
             continue;
         }
-        current += u'/' + part.toString();
-        if (!exists)
-            continue;
-        const QFileInfo step(current);
-        if (step.isSymLink()) {
-            current = linkDestination(current, hops + 1);
-            if (current.isEmpty())
-                return {};
-        } else {
-            exists = step.exists();
+        const QByteArray next = current + '/' + part;
+        struct stat status = {};
+        if (exists && --*lookupsLeft < 0)
+            return {next, E2BIG};
+        if (exists && ::lstat(next.constData(), &status) != 0)
+            exists = false;
+        if (exists && S_ISLNK(status.st_mode)) {
+            if (++expansions > MostLinkExpansions)
+                return {next, ELOOP};
+            const QByteArray target = readLink(next);
+            if (!target.isEmpty()) {
+                if (target.startsWith('/'))
+                    current.clear();
+                const QByteArrayList parts = target.split('/');
+                pending.append(QByteArrayList(parts.crbegin(), parts.crend()));
+                continue;
+            }
+            exists = false;
         }
+        current = next;
     }
-    return current.isEmpty() ? QStringLiteral("/") : current;
+    return {current.isEmpty() ? QByteArray("/") : current, 0};
 }
 
-QString systemError(const QString &path, const char *what)
+// What the check has seen so far, and how much more it may do.
+struct Walk
 {
-    return QStringLiteral("%1: %2: %3").arg(path, QLatin1StringView(what), QString::fromLocal8Bit(std::strerror(errno)));
-}
+    QByteArrayList areas;
+    QByteArray netDev; // the one file read as a table
+    qsizetype entriesLeft = MostEntries;
+    qsizetype lookupsLeft = MostLookups;
+    QString *error = nullptr;
 
-bool inside(const QString &path, const QStringList &areas)
+    // Fails the check with a path of the folder and why.
+    bool refuse(const QByteArray &path, const QString &why)
+    {
+        *error = printable::name(path, printable::PathLimit) + u": "_s + why;
+        return false;
+    }
+    bool refuseWithErrno(const QByteArray &path, const char *what)
+    {
+        return refuse(path, QLatin1StringView(what) + u": "_s + QString::fromLocal8Bit(std::strerror(errno)));
+    }
+};
+
+bool inside(const QByteArray &path, const QByteArrayList &areas)
 {
-    for (const QString &area : areas) {
-        if (path == area || path.startsWith(area + u'/'))
+    for (const QByteArray &area : areas) {
+        if (path == area || path.startsWith(area + '/'))
             return true;
     }
     return false;
 }
 
-// Checks every entry below the folder at path, which is canonical.
-bool checkTree(const QString &path, const QStringList &areas, QString *error)
+bool checkLink(Walk *walk, const QByteArray &path)
 {
-    DIR *folder = ::opendir(QFile::encodeName(path).constData());
-    if (!folder) {
-        *error = systemError(path, "cannot be read");
-        return false;
-    }
+    const Lookup lookup = follow(path, &walk->lookupsLeft);
+    if (lookup.error == ELOOP)
+        return walk->refuse(path, u"links that the kernel would not follow: more than "_s
+                                      + QString::number(MostLinkExpansions) + u" in one lookup, at "_s
+                                      + printable::name(lookup.path, printable::PathLimit));
+    if (lookup.error != 0)
+        return walk->refuse(path, u"more links to follow than any capture holds (over "_s
+                                      + QString::number(MostLookups) + u" lookups)"_s);
+    if (!inside(lookup.path, walk->areas))
+        return walk->refuse(path, u"a link out of the machine folder (to "_s
+                                      + printable::name(lookup.path, printable::PathLimit) + u")"_s);
+    return true;
+}
+
+// A plain file larger than the reader takes of it would only cost whoever
+// reads it: it is refused by its size, unread. A sparse file counts its
+// full size.
+bool checkFile(Walk *walk, const QByteArray &path, const struct stat &status)
+{
+    const qsizetype most = path == walk->netDev ? kernelfile::Table.limit : kernelfile::OnePage.limit;
+    if (status.st_size <= most)
+        return true;
+    return walk->refuse(path, u"too large: "_s + QString::number(status.st_size) + u" bytes, where the runner reads "_s
+                                  + QString::number(most) + u" at most"_s);
+}
+
+QLatin1StringView kindOf(mode_t mode)
+{
+    if (S_ISFIFO(mode))
+        return "a FIFO"_L1;
+    if (S_ISSOCK(mode))
+        return "a socket"_L1;
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device node"_L1;
+    return "not a plain file"_L1;
+}
+
+bool checkTree(Walk *walk, const QByteArray &path);
+
+bool checkEntry(Walk *walk, const QByteArray &path)
+{
+    if (--walk->entriesLeft < 0)
+        return walk->refuse(path, u"more entries than any capture holds (over "_s + QString::number(MostEntries)
+                                      + u")"_s);
+    struct stat status;
+    if (::lstat(path.constData(), &status) != 0)
+        return walk->refuseWithErrno(path, "cannot be examined");
+    if (S_ISDIR(status.st_mode))
+        return checkTree(walk, path);
+    if (S_ISLNK(status.st_mode))
+        return checkLink(walk, path);
+    if (S_ISREG(status.st_mode))
+        return checkFile(walk, path, status);
+    return walk->refuse(path, kindOf(status.st_mode) + u", which no machine folder holds"_s);
+}
+
+// Checks every entry below the folder at path, which is canonical.
+bool checkTree(Walk *walk, const QByteArray &path)
+{
+    DIR *folder = ::opendir(path.constData());
+    if (!folder)
+        return walk->refuseWithErrno(path, "cannot be read");
     bool ok = true;
     errno = 0;
     while (const dirent *entry = ::readdir(folder)) {
         const char *name = entry->d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
-            continue;
-        const QString child = path + u'/' + QFile::decodeName(name);
-        struct stat status;
-        if (::lstat(QFile::encodeName(child).constData(), &status) != 0) {
-            *error = systemError(child, "cannot be examined");
-            ok = false;
-        } else if (S_ISDIR(status.st_mode)) {
-            ok = checkTree(child, areas, error);
-        } else if (S_ISLNK(status.st_mode)) {
-            const QString destination = linkDestination(child, 0);
-            if (!destination.isEmpty() && !inside(destination, areas)) {
-                *error = QStringLiteral("%1: a link out of the machine folder (to %2)").arg(child, destination);
-                ok = false;
-            }
-        } else if (!S_ISREG(status.st_mode)) {
-            const char *kind = S_ISFIFO(status.st_mode)                               ? "a FIFO"
-                             : S_ISSOCK(status.st_mode)                               ? "a socket"
-                             : S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode) ? "a device node"
-                                                                                      : "not a plain file";
-            *error = QStringLiteral("%1: %2, which no machine folder holds").arg(child, QLatin1StringView(kind));
-            ok = false;
-        }
+        if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
+            ok = checkEntry(walk, path + '/' + name);
         if (!ok)
             break;
         errno = 0;
     }
-    if (ok && errno != 0) {
-        *error = systemError(path, "cannot be read");
-        ok = false;
-    }
+    if (ok && errno != 0)
+        ok = walk->refuseWithErrno(path, "cannot be read");
     ::closedir(folder);
     return ok;
 }
@@ -110,34 +203,36 @@ bool checkTree(const QString &path, const QStringList &areas, QString *error)
 
 QString linkDestination(const QString &path)
 {
-    return linkDestination(path, 0);
+    qsizetype lookupsLeft = MostLookups;
+    const Lookup lookup = follow(QFile::encodeName(path), &lookupsLeft);
+    return lookup.error == 0 ? QFile::decodeName(lookup.path) : QString();
 }
 
 bool check(const QString &dir, QString *error)
 {
     const QFileInfo info(dir);
     if (!info.isDir()) {
-        *error = QStringLiteral("%1: no such machine folder").arg(dir);
+        *error = printable::name(QFile::encodeName(dir), printable::PathLimit) + u": no such machine folder"_s;
         return false;
     }
-    const QString root = info.canonicalFilePath();
+    const QByteArray root = QFile::encodeName(info.canonicalFilePath());
     // Each part stands for its own file system; links may lead from one to
     // the other, as they would once both are in place.
-    const QStringList areas{root + QStringLiteral("/sys"), root + QStringLiteral("/proc")};
-    for (const QString &area : areas) {
+    Walk walk;
+    walk.areas = {root + "/sys", root + "/proc"};
+    walk.netDev = root + QFile::encodeName(files::NetDev.toString());
+    walk.error = error;
+    for (const QByteArray &area : std::as_const(walk.areas)) {
         struct stat status;
-        if (::lstat(QFile::encodeName(area).constData(), &status) != 0) {
+        if (::lstat(area.constData(), &status) != 0) {
             // Only a missing part stands for an empty one.
             if (errno == ENOENT)
                 continue;
-            *error = systemError(area, "cannot be examined");
-            return false;
+            return walk.refuseWithErrno(area, "cannot be examined");
         }
-        if (!S_ISDIR(status.st_mode)) {
-            *error = QStringLiteral("%1: not a folder").arg(area);
-            return false;
-        }
-        if (!checkTree(area, areas, error))
+        if (!S_ISDIR(status.st_mode))
+            return walk.refuse(area, u"not a folder"_s);
+        if (!checkTree(&walk, area))
             return false;
     }
     return true;

@@ -1,5 +1,7 @@
 #include "machinenamespace.h"
 
+#include "printable.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -107,7 +109,8 @@ bool enter(const QString &dir, QString *error)
 {
     const QFileInfo info(dir);
     if (!info.isDir()) {
-        *error = QStringLiteral("%1: no such machine folder").arg(dir);
+        *error = printable::name(QFile::encodeName(dir), printable::PathLimit)
+            + QStringLiteral(": no such machine folder");
         return false;
     }
     const QString root = info.absoluteFilePath();

@@ -9,6 +9,7 @@
 #include "machinefolder.h"
 #include "machinenamespace.h"
 #include "options.h"
+#include "printable.h"
 #include "quitonsignal.h"
 #include "updateprinter.h"
 
@@ -27,17 +28,28 @@
 
 namespace {
 
-// The run's one line on standard error, and its exit status.
+// The run's one line on standard error, and its exit status. Whatever
+// part of it came from the machine is escaped already.
 int fail(const QString &message)
 {
     std::fprintf(stderr, "vesh-host: %s\n", qPrintable(message));
     return 1;
 }
 
+// The applet's and Qt's log lines name the machine's paths and values:
+// they are shown escaped, as every text from the machine is.
+void escapedMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    const QString line =
+        vesh::printable::name(qFormatLogMessage(type, context, message).toUtf8(), vesh::printable::PathLimit);
+    std::fprintf(stderr, "%s\n", qPrintable(line));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    qInstallMessageHandler(escapedMessage);
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));

@@ -1,12 +1,21 @@
 #include "printable.h"
 
-#include <QList>
+#include <QChar>
+#include <QFile>
+
+#include <algorithm>
+#include <cstring>
 
 namespace vesh::printable {
 
 namespace {
 
 using namespace Qt::Literals::StringLiterals;
+
+// How far a run of one escaped character is counted: one page of the
+// largest size, what a sysfs attribute holds at most. A longer run is cut
+// there, with the rest, so that counting it costs no more.
+constexpr qsizetype RunScanMost = 64 * 1024;
 
 // The length of the valid UTF-8 sequence that bytes begin with, and its
 // code point; 0 where they begin with none (overlong forms and surrogates
@@ -51,107 +60,165 @@ int utf8Sequence(QByteArrayView bytes, char32_t *codePoint)
 }
 
 // What could move the cursor, clear the screen, reorder the line or hide
-// in it.
-bool isControl(char32_t c)
+// in it, by the character's Unicode category: controls, format characters
+// (bidirectional controls, zero-width characters, tags), private use,
+// unassigned code points, and the line and paragraph separators.
+bool isUnprintable(char32_t c)
 {
-    return c < 0x20 || c == 0x7f || (c >= 0x80 && c < 0xa0) || c == 0x061c || c == 0x200e || c == 0x200f
-        || (c >= 0x2028 && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069) || c == 0xfeff;
+    switch (QChar::category(c)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Other_PrivateUse:
+    case QChar::Other_NotAssigned:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
+    }
 }
 
-QString hex(uint value, int digits)
-{
-    return QString::number(value, 16).rightJustified(digits, u'0');
-}
-
+// One character or byte of the input as shown: at most ten characters
+// ("\U000e0041"), held without touching the heap.
 struct Unit
 {
-    QString text;
-    bool escaped; // stands for an unprintable character or byte
-    int bytes;
+    char16_t text[10];
+    int size = 0;
+    bool escaped = false; // stands for an unprintable character or byte
+    int bytes = 1;        // of the input
+
+    QStringView view() const { return QStringView(text, size); }
 };
 
-QList<Unit> units(QByteArrayView bytes, bool escapeQuotes)
+Unit escapeUnit(const char *form, char32_t value, int digits, int bytes)
 {
-    QList<Unit> result;
-    while (!bytes.isEmpty()) {
-        char32_t c = 0;
-        const int length = utf8Sequence(bytes, &c);
-        if (length == 0) {
-            result.append({u"\\x"_s + hex(uchar(bytes.front()), 2), true, 1});
-            bytes = bytes.sliced(1);
-            continue;
-        }
-        switch (c) {
-        case '\n': result.append({u"\\n"_s, true, 1}); break;
-        case '\t': result.append({u"\\t"_s, true, 1}); break;
-        case '\r': result.append({u"\\r"_s, true, 1}); break;
-        case '\0': result.append({u"\\0"_s, true, 1}); break;
-        case '\\': result.append({u"\\\\"_s, false, 1}); break;
-        default:
-            if (c == '"' && escapeQuotes)
-                result.append({u"\\\""_s, false, 1});
-            else if (isControl(c))
-                result.append({(c < 0x80 ? u"\\x"_s + hex(c, 2) : u"\\u"_s + hex(c, 4)), true, length});
-            else
-                result.append({QString::fromUcs4(&c, 1), false, length});
-        }
-        bytes = bytes.sliced(length);
+    Unit unit;
+    unit.escaped = true;
+    unit.bytes = bytes;
+    for (; *form; ++form)
+        unit.text[unit.size++] = char16_t(*form);
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+        unit.text[unit.size++] = char16_t("0123456789abcdef"[(value >> shift) & 0xf]);
+    return unit;
+}
+
+Unit plainUnit(QStringView text, bool escaped)
+{
+    Unit unit;
+    unit.escaped = escaped;
+    for (const QChar c : text)
+        unit.text[unit.size++] = c.unicode();
+    return unit;
+}
+
+// The unit that bytes, which are not empty, begin with.
+Unit unitAt(QByteArrayView bytes, bool escapeQuotes)
+{
+    char32_t c = 0;
+    const int length = utf8Sequence(bytes, &c);
+    if (length == 0)
+        return escapeUnit("\\x", uchar(bytes.front()), 2, 1);
+    switch (c) {
+    case '\n': return plainUnit(u"\\n", true);
+    case '\t': return plainUnit(u"\\t", true);
+    case '\r': return plainUnit(u"\\r", true);
+    case '\0': return plainUnit(u"\\0", true);
+    case '\\': return plainUnit(u"\\\\", false);
+    case '"':
+        if (escapeQuotes)
+            return plainUnit(u"\\\"", false);
+        break;
+    default: break;
     }
-    return result;
+    if (isUnprintable(c)) {
+        if (c < 0x80)
+            return escapeUnit("\\x", c, 2, 1);
+        return c <= 0xffff ? escapeUnit("\\u", c, 4, length) : escapeUnit("\\U", c, 8, length);
+    }
+    Unit unit;
+    unit.bytes = length;
+    if (QChar::requiresSurrogates(c)) {
+        unit.text[unit.size++] = QChar::highSurrogate(c);
+        unit.text[unit.size++] = QChar::lowSurrogate(c);
+    } else {
+        unit.text[unit.size++] = char16_t(c);
+    }
+    return unit;
+}
+
+// How many times the first length bytes of bytes repeat from its start,
+// looking no further than RunScanMost bytes.
+qsizetype repeats(QByteArrayView bytes, int length)
+{
+    const QByteArrayView window = bytes.first(std::min(bytes.size(), RunScanMost));
+    qsizetype count = 1;
+    while ((count + 1) * length <= window.size()
+           && std::memcmp(window.data() + count * length, window.data(), size_t(length)) == 0)
+        ++count;
+    return count;
+}
+
+QString moreBytes(qsizetype count)
+{
+    return u"… ("_s + QString::number(count) + u" more bytes)"_s;
 }
 
 QString shown(QByteArrayView bytes, qsizetype limit, bool quote)
 {
-    const QList<Unit> all = units(bytes, quote);
     QString out;
     QString segment;
     qsizetype used = 0;
-    qsizetype consumed = 0;
+    qsizetype at = 0;
     auto append = [&out](const QString &piece) { out += (out.isEmpty() ? QString() : u" + "_s) + piece; };
     auto flush = [&] {
         if (!segment.isEmpty())
             append(quote ? u'"' + segment + u'"' : segment);
         segment.clear();
     };
-    qsizetype i = 0;
-    while (i < all.size()) {
-        qsizetype end = i + 1;
-        while (all.at(i).escaped && end < all.size() && all.at(end).text == all.at(i).text)
-            ++end;
-        if (end - i >= 4) {
-            const QString run = QString::number(end - i) + u" × "_s + all.at(i).text;
+    while (at < bytes.size()) {
+        const QByteArrayView rest = bytes.sliced(at);
+        const Unit unit = unitAt(rest, quote);
+        const qsizetype count = unit.escaped ? repeats(rest, unit.bytes) : 1;
+        if (count >= 4) {
+            const QString run = QString::number(count) + u" × "_s + unit.view().toString();
             if (used + run.size() > limit)
                 break;
             flush();
             append(run);
             used += run.size();
-            for (; i < end; ++i)
-                consumed += all.at(i).bytes;
+            at += count * unit.bytes;
+            // A run that fills what is counted of it is cut there.
+            if (rest.size() > RunScanMost && (count + 1) * unit.bytes > RunScanMost)
+                break;
             continue;
         }
-        if (used + all.at(i).text.size() > limit)
+        if (used + unit.size > limit)
             break;
-        segment += all.at(i).text;
-        used += all.at(i).text.size();
-        consumed += all.at(i).bytes;
-        ++i;
+        segment += unit.view();
+        used += unit.size;
+        at += unit.bytes;
     }
     flush();
     if (out.isEmpty() && quote)
         out = u"\"\""_s;
-    if (i < all.size())
-        out += u"… ("_s + QString::number(bytes.size() - consumed) + u" more bytes)"_s;
+    if (at < bytes.size())
+        out += moreBytes(bytes.size() - at);
     return out;
 }
 
 } // namespace
 
-QString escaped(QByteArrayView bytes)
+QString escaped(QByteArrayView bytes, qsizetype most)
 {
     QString out;
-    const QList<Unit> all = units(bytes, false);
-    for (const Unit &unit : all)
-        out += unit.text;
+    qsizetype at = 0;
+    while (at < bytes.size() && at < most) {
+        const Unit unit = unitAt(bytes.sliced(at), false);
+        out += unit.view();
+        at += unit.bytes;
+    }
+    if (at < bytes.size())
+        out += moreBytes(bytes.size() - at);
     return out;
 }
 
@@ -163,6 +230,16 @@ QString quoted(QByteArrayView bytes, qsizetype limit)
 QString name(QByteArrayView bytes, qsizetype limit)
 {
     return shown(bytes, limit, false);
+}
+
+QString escaped(QStringView text)
+{
+    return escaped(QFile::encodeName(text.toString()), PathLimit);
+}
+
+QString name(QStringView text, qsizetype limit)
+{
+    return name(QFile::encodeName(text.toString()), limit);
 }
 
 QStringList wrapped(const QString &first, const QStringList &items, const QString &indent, qsizetype width,

@@ -1,5 +1,7 @@
 #include "propertyline.h"
 
+#include "printable.h"
+
 #include <vesh/orlapplet.h>
 
 #include <QJsonDocument>
@@ -16,10 +18,15 @@ QByteArray propertyLine(const QObject *applet, bool json)
     for (int i = OrlApplet::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i) {
         const QMetaProperty property = meta->property(i);
         const QVariant value = property.read(applet);
-        if (json) {
+        // A label holds a driver's name from the machine: strings are shown
+        // escaped, in JSON too (where printable text stays as it is).
+        const bool text = value.metaType().id() == QMetaType::QString;
+        if (json && text) {
+            properties.insert(QLatin1StringView(property.name()), printable::escaped(value.toString()));
+        } else if (json) {
             properties.insert(QLatin1StringView(property.name()), QJsonValue::fromVariant(value));
-        } else if (value.metaType().id() == QMetaType::QString) {
-            pairs.append(property.name() + QByteArray("=\"") + value.toString().toUtf8() + '"');
+        } else if (text) {
+            pairs.append(property.name() + QByteArray("=") + printable::quoted(value.toString().toUtf8()).toUtf8());
         } else {
             pairs.append(property.name() + QByteArray("=") + value.toString().toUtf8());
         }

@@ -12,6 +12,7 @@ namespace vesh {
 // framework base, read through the meta-object system:
 // text: name=value pairs, strings in double quotes;
 // JSON: {"applet": class name, "properties": {name: value, ...}}.
+// Strings, which may hold a machine's text, are escaped by printable.
 QByteArray propertyLine(const QObject *applet, bool json);
 
 } // namespace vesh

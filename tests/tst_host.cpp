@@ -3,6 +3,8 @@
 #include "support/fixturetree.h"
 #include "support/sandbox.h"
 
+#include "printable.h"
+
 #include <QtEndian>
 
 #include <QDirIterator>
@@ -463,7 +465,12 @@ private slots:
         QTest::newRow("link up out of the folder") << "up" << "/sys/class/hwmon/hwmon1: a link out of the machine folder";
         QTest::newRow("absolute link") << "absolute" << "/sys/class/hwmon/hwmon1: a link out of the machine folder (to /sys/";
         QTest::newRow("sys/ that cannot be read") << "unreadable" << "/sys: cannot be read: Permission denied";
-        QTest::newRow("device links that lead nowhere, and a loop") << "dangling" << "";
+        QTest::newRow("a loop of links") << "loop" << "/sys/loop: links that the kernel would not follow: more than 40";
+        QTest::newRow("41 links, each naming the next three times")
+            << "chain" << "links that the kernel would not follow: more than 40 in one lookup";
+        QTest::newRow("a sparse 1 GiB name file")
+            << "huge" << "/name: too large: 1073741824 bytes, where the runner reads 65536 at most";
+        QTest::newRow("device links that lead nowhere") << "dangling" << "";
     }
 
     void machineFolders()
@@ -502,7 +509,15 @@ private slots:
         } else if (shape == u"dangling") {
             machine.link(FixtureTree::hwmonDevice(QStringLiteral("hwmon0")) + QStringLiteral("/device"),
                          QStringLiteral("../../../0000:00:18.3"));
+        } else if (shape == u"loop") {
             machine.link(QStringLiteral("sys/loop"), QStringLiteral("loop"));
+        } else if (shape == u"chain") {
+            for (int k = 0; k <= 40; ++k)
+                machine.link(QStringLiteral("sys/chain/L%1").arg(k), QStringLiteral("L%1/../L%1/../L%1").arg(k + 1));
+            machine.makeFolder(QStringLiteral("sys/chain/L41"));
+        } else if (shape == u"huge") {
+            QFile name(machine.root() + u'/' + FixtureTree::hwmonDevice(QStringLiteral("hwmon0")) + QStringLiteral("/name"));
+            QVERIFY(name.resize(qint64(1) << 30));
         }
 
         // A capture reads the folder as it is and needs no namespace. What
@@ -588,6 +603,10 @@ private slots:
         QTest::newRow("an emoji and a terminal escape in interface names")
             << "<names of interfaces>" << "" << ""
             << QStringList{"text: Network: /proc/net/dev, every interface but lo: \U0001F4690, \\x1b[2J"};
+        QTest::newRow("an entry that sets the terminal's title and colour, a driver name with a colour after it")
+            << "<escapes>" << "zenpower\\x1b[31m" << ""
+            << QStringList{"text:   hwmon\\x1b]0;PWNED\\x07\\x1b[31m\\u202e\\u200b  \"zenpower\\x1b[31m\\n\"  CPU  chosen",
+                           "text: CPU sensor: /sys/class/hwmon/hwmon\\x1b]0;PWNED\\x07\\x1b[31m\\u202e\\u200b (zenpower\\x1b[31m)"};
     }
 
     void explain()
@@ -625,6 +644,9 @@ private slots:
             madeUp.link(QStringLiteral("sys/class/net/eth0"), QStringLiteral("../../devices/pci0000:00/0000:00:1f.6/net/eth0"));
         } else if (machine == u"<names of interfaces>") {
             madeUp.write(QStringLiteral("proc/net/dev"), header + "\xf0\x9f\x91\xa9" "0" + counters + "\x1b[2J" + counters);
+        } else if (machine == u"<escapes>") {
+            madeUp.addHwmon(QString::fromUtf8("hwmon\x1b]0;PWNED\x07\x1b[31m\u202e\u200b"), "zenpower\x1b[31m\n",
+                            {{QStringLiteral("temp1_input"), "48250\n"}});
         }
         if (machine.startsWith(u'<'))
             machine = madeUp.root();
@@ -634,10 +656,13 @@ private slots:
         QJsonParseError error;
         const QJsonObject report = QJsonDocument::fromJson(json.out, &error).object();
         QCOMPARE(error.error, QJsonParseError::NoError);
+        QVERIFY2(!json.out.contains("\u202e") && !json.out.contains("\u200b"), json.out.constData());
 
         // Every entry, in the applet's order, and the two it reads.
-        const QStringList listed = QDir(machine + QStringLiteral("/sys/class/hwmon"))
-                                       .entryList({QStringLiteral("hwmon*")}, QDir::Dirs, QDir::NoSort);
+        QStringList listed = QDir(machine + QStringLiteral("/sys/class/hwmon"))
+                                 .entryList({QStringLiteral("hwmon*")}, QDir::Dirs, QDir::NoSort);
+        for (QString &entry : listed)
+            entry = vesh::printable::escaped(entry);
         QStringList named;
         QStringList chosen;
         QStringList found;
@@ -672,7 +697,7 @@ private slots:
         const QList<QByteArray> lines = text.out.split('\n');
         for (const QByteArray &line : lines) {
             QVERIFY2(QString::fromUtf8(line).size() <= 300, line.left(400).constData());
-            QVERIFY2(!line.contains('\x1b'), line.constData());
+            QVERIFY2(!line.contains('\x1b') && !line.contains("\u202e") && !line.contains("\u200b"), line.constData());
             found << QStringLiteral("text: ") + QString::fromUtf8(line);
         }
         for (const QString &reason : std::as_const(reasons)) {

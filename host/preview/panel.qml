@@ -40,12 +40,15 @@ Rectangle {
     implicitHeight: 34
     color: dark ? "#1e1f22" : "#f4f5f7"
 
+    // Labels hold a machine's text: drawn as it is, never as markup.
     component Caption: Text {
+        textFormat: Text.PlainText
         color: panel.faint
         font.pixelSize: 11
         anchors.verticalCenter: parent ? parent.verticalCenter : undefined
     }
     component Figure: Text {
+        textFormat: Text.PlainText
         color: panel.ink
         font.pixelSize: 14
         font.bold: true
