@@ -79,6 +79,19 @@ GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Insta
 
 } // namespace
 
+NamedValues named(const Properties &properties)
+{
+    return {{"cpuTemp"_L1, properties.cpuTemp},
+            {"gpuTemp"_L1, properties.gpuTemp},
+            {"cpuTempTctl"_L1, properties.cpuTempTctl},
+            {"gpuTempJunction"_L1, properties.gpuTempJunction},
+            {"gpuTempMem"_L1, properties.gpuTempMem},
+            {"cpuLabel"_L1, properties.cpuLabel},
+            {"gpuLabel"_L1, properties.gpuLabel},
+            {"netSpeed"_L1, properties.netSpeed},
+            {"memUsage"_L1, properties.memUsage}};
+}
+
 Sensors sensorsOf(const discovery::Devices &found)
 {
     Sensors sensors;

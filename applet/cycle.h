@@ -10,6 +10,9 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QVariant>
+
+#include <utility>
 
 #include <optional>
 
@@ -76,6 +79,10 @@ struct Sensors
 };
 
 Sensors sensorsOf(const discovery::Devices &found);
+
+// The values under their property names, in the properties' order.
+using NamedValues = QList<std::pair<QLatin1StringView, QVariant>>;
+NamedValues named(const Properties &properties);
 
 // What one cycle hands to the next: the values shown (a value that a
 // cycle skips keeps its content), the network sample to measure the next

@@ -4,20 +4,20 @@
 
 namespace vesh::discovery {
 
-Devices find(const MachineFiles &files)
+Devices find(const MachineFiles &machine)
 {
     Devices found;
     // The class's devices: folders and the links to folders that they are,
     // named hwmon* in any case (CaseSensitive is not among the filters), in
     // the folder's own sort, by name ignoring case: hwmon10 before hwmon2.
     const QStringList entries =
-        files.entryList(files::HwmonClass, {QStringLiteral("hwmon*")}, QDir::Dirs, QDir::NoSort);
+        machine.entryList(files::HwmonClass, {QStringLiteral("hwmon*")}, QDir::Dirs, QDir::NoSort);
     for (const QString &entry : entries) {
         Device device;
         device.entry = entry;
         kernelfile::Buffer name;
         const kernelfile::Result read =
-            files.read({files::HwmonClass, u"/", entry, u"/", files::DriverName}, &name, kernelfile::OnePage);
+            machine.read({files::HwmonClass, u"/", entry, u"/", files::DriverName}, &name, kernelfile::OnePage);
         device.nameError = read.error;
         if (read) {
             device.rawName = QByteArray(name.constData(), name.size());

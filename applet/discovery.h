@@ -44,7 +44,7 @@ Verdict verdictOf(const Devices &found, qsizetype index);
 // Lists the hwmon class and reads every entry's name, once. For each
 // category the last entry in listing order whose driver name selects it
 // is chosen.
-Devices find(const MachineFiles &files);
+Devices find(const MachineFiles &machine);
 
 // The folder of a device as the applet keeps and logs it.
 QString devicePath(const QString &entry);

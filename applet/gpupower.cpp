@@ -29,7 +29,7 @@ Decision decide(const hwmon::Driver &driver, const Reader &read)
 {
     kernelfile::Buffer contents;
     if (const kernelfile::Result status = read(File::RuntimeStatus, &contents); !status) {
-        return status.error == ENOENT ? Decision{Case::StaysAwake, Reason::NoPowerState}
+        return status.error == ENOENT ? Decision{Case::EveryCycle, Reason::NoPowerState}
                                       : Decision{Case::Unknown, Reason::StatusUnreadable};
     }
     const QByteArrayView status(contents);
@@ -40,32 +40,32 @@ Decision decide(const hwmon::Driver &driver, const Reader &read)
     // radeon and nouveau answer an error while the card is off and keep
     // nothing awake.
     if (!driver.readsMarkBusy)
-        return {Case::StaysAwake, Reason::ReadsDoNotMarkBusy};
+        return {Case::EveryCycle, Reason::ReadsDoNotMarkBusy};
     if (hwmon::trimmedEquals(status, "unsupported"_L1))
-        return {Case::StaysAwake, Reason::RuntimePmDisabled};
+        return {Case::EveryCycle, Reason::RuntimePmDisabled};
     if (hwmon::trimmedEquals(status, "error"_L1))
-        return {Case::StaysAwake, Reason::RuntimePmError};
+        return {Case::EveryCycle, Reason::RuntimePmError};
     if (!hwmon::trimmedEquals(status, "active"_L1) && !hwmon::trimmedEquals(status, "resuming"_L1))
-        return {Case::StaysAwake, Reason::UnknownStatus};
+        return {Case::EveryCycle, Reason::UnknownStatus};
 
     // A file that is there but does not read is never taken as leave to
     // read the card every cycle: it may still suspend by itself.
     if (const kernelfile::Result control = read(File::Control, &contents); !control) {
         if (control.error == ENOENT)
-            return {Case::StaysAwake, Reason::NoControlFile};
+            return {Case::EveryCycle, Reason::NoControlFile};
     } else if (!hwmon::trimmedEquals(QByteArrayView(contents), "auto"_L1)) {
-        return {Case::StaysAwake, Reason::ControlNotAuto};
+        return {Case::EveryCycle, Reason::ControlNotAuto};
     }
     // Graphics work takes and drops its references around each call, so 0
     // is usual even under load; compute work holds one while it runs.
     if (read(File::RuntimeUsage, &contents) && integer(QByteArrayView(contents)).value_or(0) > 0)
-        return {Case::StaysAwake, Reason::InUse};
+        return {Case::EveryCycle, Reason::InUse};
 
     const std::optional<int> delayRead =
         read(File::AutosuspendDelay, &contents) ? integer(QByteArrayView(contents)) : std::nullopt;
     const int delayMs = delayRead.value_or(driver.autosuspendDelayMs);
     if (delayMs < 0)
-        return {Case::StaysAwake, Reason::NeverAutosuspends};
+        return {Case::EveryCycle, Reason::NeverAutosuspends};
     return {Case::CouldAutosuspend, Reason::Idle, delayMs, !delayRead, schedule(delayMs)};
 }
 
@@ -78,8 +78,8 @@ Schedule schedule(int delayMs)
     // in windows at whole multiples of the period on CLOCK_MONOTONIC, which
     // all processes share, and none reads between them. That needs no file,
     // lock or message between applets.
-    // A coarse timer's ticks are at most its interval and 5 % apart, so each
-    // applet ticks once in every window.
+    // QTimer's default coarse timer keeps within 5 % of its interval, as Qt
+    // documents, so each applet ticks once in every window.
     const qint64 windowMs = (qint64(RefreshIntervalMs) * 105 + 99) / 100;
     // After the window, the quarter's slack and the time of the reads
     // themselves. The price is GPU readings up to a period old while the
@@ -94,7 +94,7 @@ Turn turn(const Decision &decision, const Instant &now, const std::optional<Inst
     case Case::Asleep:
     case Case::Unknown:
         return Turn::NotRead;
-    case Case::StaysAwake:
+    case Case::EveryCycle:
         return Turn::EveryCycle;
     case Case::CouldAutosuspend:
         break;
@@ -136,7 +136,7 @@ qint64 readPeriodMs(const Decision &decision)
     case Case::Asleep:
     case Case::Unknown:
         return 0;
-    case Case::StaysAwake:
+    case Case::EveryCycle:
         return RefreshIntervalMs;
     case Case::CouldAutosuspend:
         return decision.schedule.periodMs;

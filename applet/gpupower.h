@@ -27,8 +27,9 @@ enum class Case {
     // Its power state could not be read: not read either, as a read could
     // wake it.
     Unknown,
-    // Our reads keep nothing awake that would sleep: read every cycle.
-    StaysAwake,
+    // Our reads keep nothing awake that would sleep: the card does not
+    // suspend at run time, or our reads take no reference. Read every cycle.
+    EveryCycle,
     // Our reads may be what keeps it awake: read only in the windows that
     // every reader on the machine shares.
     CouldAutosuspend,
@@ -64,7 +65,7 @@ struct Schedule
 struct Decision
 {
     Case powerCase;
-    Reason why;
+    Reason reason;
     // CouldAutosuspend: the autosuspend delay, as read or the driver's
     // default where none could be, and the reads' schedule for it.
     int delayMs = 0;
@@ -83,7 +84,7 @@ Schedule schedule(int delayMs);
 // Whether the card is read on this cycle, and why.
 enum class Turn {
     NotRead,         // asleep, or its state unknown: its readings show 0
-    EveryCycle,      // stays awake
+    EveryCycle,      // as its case says
     First,           // not read since it last slept, or ever
     Stale,           // the readings shown are a period old, counting system suspend
     Window,          // this applet's first cycle in a window

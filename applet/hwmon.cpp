@@ -3,6 +3,7 @@
 #include "kernelfile.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace vesh::hwmon {
 
@@ -37,14 +38,28 @@ const Driver *driverOf(const QString &driverName)
     return nullptr;
 }
 
-int degreesFromText(const QString &millidegrees)
+Temperature temperatureFromText(const QString &millidegrees)
 {
     bool ok = false;
-    const int value = millidegrees.toInt(&ok, 10);
-    return ok ? value / 1000 : 0;
+    const qlonglong value = millidegrees.toLongLong(&ok, 10);
+    if (!ok)
+        return {0, Temperature::Text::NotANumber};
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return {0, Temperature::Text::OutOfRange};
+    return {int(value / 1000), Temperature::Text::Millidegrees};
+}
+
+int degreesFromText(const QString &millidegrees)
+{
+    return temperatureFromText(millidegrees).degrees;
 }
 
 int degreesFromFile(QByteArrayView contents)
+{
+    return temperatureFromFile(contents).degrees;
+}
+
+Temperature temperatureFromFile(QByteArrayView contents)
 {
     // The kernel's own form, decimal digits with an optional minus and a
     // newline, needs no text conversion while it fits in an int.
@@ -56,8 +71,8 @@ int degreesFromFile(QByteArrayView contents)
         digits = digits.sliced(1);
     quint64 magnitude;
     if (kernelfile::plainDecimal(digits, &magnitude) && magnitude <= (negative ? 2147483648ULL : 2147483647ULL))
-        return int((negative ? -qint64(magnitude) : qint64(magnitude)) / 1000);
-    return degreesFromText(QString::fromUtf8(contents).trimmed());
+        return {int((negative ? -qint64(magnitude) : qint64(magnitude)) / 1000), Temperature::Text::Millidegrees};
+    return temperatureFromText(QString::fromUtf8(contents).trimmed());
 }
 
 bool trimmedEquals(QByteArrayView contents, QLatin1StringView text)

@@ -32,12 +32,22 @@ QList<Driver> drivers();
 // for a prefix driver.
 const Driver *driverOf(const QString &driverName);
 
-// Whole degrees Celsius from a trimmed temp*_input text in millidegrees,
-// truncated toward zero; 0 for text that is not a 32-bit decimal integer.
+// A temp*_input text as the applet reads it: whole degrees Celsius,
+// truncated toward zero, or 0 and why.
+struct Temperature
+{
+    enum class Text { Millidegrees, NotANumber, OutOfRange /* a number beyond 32 bits */ };
+    int degrees = 0;
+    Text text = Text::Millidegrees;
+};
+
+// From a trimmed temp*_input text in millidegrees: a 32-bit decimal integer.
+Temperature temperatureFromText(const QString &millidegrees);
 int degreesFromText(const QString &millidegrees);
 
 // The same for a temp*_input file's raw contents, as if decoded as UTF-8
 // and trimmed first.
+Temperature temperatureFromFile(QByteArrayView contents);
 int degreesFromFile(QByteArrayView contents);
 
 // Whether a file's contents, decoded as UTF-8 and trimmed, equal text.

@@ -15,10 +15,10 @@ TemperatureApplet::TemperatureApplet(QObject *parent)
 {
 }
 
-TemperatureApplet::TemperatureApplet(const MachineFiles &files, QObject *parent, Clock clock)
+TemperatureApplet::TemperatureApplet(const MachineFiles &machine, QObject *parent, Clock clock)
     : TemperatureApplet(parent)
 {
-    m_files = files;
+    m_machine = machine;
     if (clock)
         m_clock = std::move(clock);
 }
@@ -43,7 +43,7 @@ bool TemperatureApplet::init()
 
 void TemperatureApplet::refresh()
 {
-    m_carried = cycle::run(m_files, m_sensors, m_carried, m_clock()).next;
+    m_carried = cycle::run(m_machine, m_sensors, m_carried, m_clock()).next;
     qDebug() << "Temps - CPU:" << cpuTemp() << "GPU:" << gpuTemp() << "CPU Tctl:" << cpuTempTctl()
              << "GPU Junc:" << gpuTempJunction() << "GPU Mem:" << gpuTempMem();
     emit tempsChanged();
@@ -51,7 +51,7 @@ void TemperatureApplet::refresh()
 
 void TemperatureApplet::findHwmonDevices()
 {
-    m_sensors = cycle::sensorsOf(discovery::find(m_files));
+    m_sensors = cycle::sensorsOf(discovery::find(m_machine));
     m_carried = cycle::start(m_sensors);
 }
 

@@ -32,11 +32,11 @@ class Q_DECL_EXPORT TemperatureApplet : public OrlApplet
 
 public:
     explicit TemperatureApplet(QObject *parent = nullptr);
-    // An applet of the machine folder in files, timed by clock if one is
+    // An applet of the machine folder machine, timed by clock if one is
     // given, for this project's tests and tools. Not exported: what the
     // shell gets from the plugin's factory always reads this machine's own
     // files on its own clock.
-    Q_DECL_HIDDEN explicit TemperatureApplet(const MachineFiles &files, QObject *parent = nullptr,
+    Q_DECL_HIDDEN explicit TemperatureApplet(const MachineFiles &machine, QObject *parent = nullptr,
                                              Clock clock = {});
     ~TemperatureApplet() override;
 
@@ -66,7 +66,7 @@ private:
     cycle::Sensors m_sensors;
     // The values shown and what the next cycle needs of this one.
     cycle::Carried m_carried;
-    MachineFiles m_files;
+    MachineFiles m_machine;
     Clock m_clock;
 };
 

@@ -1,10 +1,9 @@
 #include "explain.h"
 
+#include "cycle.h"
 #include "discovery.h"
-#include "gpupower.h"
-#include "meminfo.h"
-#include "netdev.h"
 #include "printable.h"
+#include "propertyline.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -32,59 +31,10 @@ using namespace Qt::Literals::StringLiterals;
 // who prints a parsed value would meet C1, bidirectional and zero-width
 // characters raw.
 
-// One file as read: its bytes, or why it did not open.
-struct FileRead
-{
-    QString file; // as the user is shown it: "temp1_input", "/proc/net/dev"
-    int error = 0;
-    QByteArray bytes;
-};
-
-FileRead readFile(const MachineFiles &files, std::initializer_list<QStringView> path, const QString &file,
-                  kernelfile::Form form = kernelfile::OnePage)
-{
-    kernelfile::Buffer contents;
-    const kernelfile::Result read = files.read(path, &contents, form);
-    return {file, read.error, read ? QByteArray(contents.constData(), contents.size()) : QByteArray()};
-}
-
-// A temperature of a chosen device.
-struct Reading
-{
-    QLatin1StringView property;
-    FileRead file;
-    int degrees = 0;
-};
-
-Reading readTemperature(const MachineFiles &files, const QString &device, int index, QLatin1StringView property)
-{
-    Reading reading;
-    reading.property = property;
-    reading.file = readFile(files, {device, u"/", files::tempInput(index)}, files::tempInput(index));
-    if (reading.file.error == 0)
-        reading.degrees = hwmon::degreesFromFile(reading.file.bytes);
-    return reading;
-}
-
-struct CpuPart
-{
-    QString path;
-    QString driver;
-    Reading temp;
-    FileRead label;
-    bool tctl = false;         // the Tctl rule applies
-    std::optional<Reading> die; // temp3, where it does
-    int tctlTemp = 0;
-};
-
-struct GpuPart
-{
-    QString path;
-    QString driver;
-    QList<FileRead> powerFiles; // as the power rule read them, in its order
-    gpupower::Decision power;
-    QList<Reading> readings; // none while asleep
-};
+using cycle::CpuRead;
+using cycle::FileRead;
+using cycle::GpuRead;
+using cycle::Reading;
 
 struct Interface
 {
@@ -92,28 +42,17 @@ struct Interface
     bool hasDevice = false; // a device/ link under /sys/class/net/NAME
 };
 
-struct NetworkPart
-{
-    FileRead file;
-    QList<Interface> counted;
-    bool classFound = false; // /sys/class/net was there to tell
-};
-
-struct MemoryPart
-{
-    FileRead file;
-    meminfo::Figures figures;
-};
-
+// One cycle of the applet as it runs from the start, on the machine, and
+// what it makes of the counted interfaces.
 struct Report
 {
     QString machine;
     bool hwmonFound = false;
     discovery::Devices found;
-    std::optional<CpuPart> cpu;
-    std::optional<GpuPart> gpu;
-    NetworkPart network;
-    MemoryPart memory;
+    cycle::Sensors sensors;
+    cycle::Record record;
+    QList<Interface> counted;
+    bool netClassFound = false; // /sys/class/net was there to tell
 };
 
 // A reading and why it is as it is, in a user's words.
@@ -123,87 +62,43 @@ struct Note
     QString why;
 };
 
-CpuPart cpuPart(const MachineFiles &files, const discovery::Device &device)
+QList<Interface> countedInterfaces(const MachineFiles &machine, const FileRead &netDev)
 {
-    CpuPart part;
-    part.path = discovery::devicePath(device.entry);
-    part.driver = device.driverName;
-    part.temp = readTemperature(files, part.path, 1, "cpuTemp"_L1);
-    part.label = readFile(files, {part.path, u"/", files::CpuLabel}, files::CpuLabel.toString());
-    part.tctl = part.label.error == 0 && hwmon::isTctlLabel(part.label.bytes);
-    if (part.tctl) {
-        part.die = readTemperature(files, part.path, 3, "cpuTempTctl"_L1);
-        part.tctlTemp = hwmon::tctlTemperature(part.temp.degrees, part.die->degrees);
-    }
-    return part;
-}
-
-GpuPart gpuPart(const MachineFiles &files, const discovery::Device &device)
-{
-    GpuPart part;
-    part.path = discovery::devicePath(device.entry);
-    part.driver = device.driverName;
-    const gpupower::Reader machine = gpupower::reader(files, part.path);
-    part.power = gpupower::decide(*device.driver, [&](gpupower::File file, kernelfile::Buffer *contents) {
-        const kernelfile::Result read = machine(file, contents);
-        part.powerFiles.append({gpupower::path(file).toString(), read.error,
-                                read ? QByteArray(contents->constData(), contents->size()) : QByteArray()});
-        return read;
-    });
-    if (part.power.powerCase != gpupower::Case::Asleep && part.power.powerCase != gpupower::Case::Unknown) {
-        const char *const properties[] = {"gpuTemp", "gpuTempJunction", "gpuTempMem"};
-        for (int index = 1; index <= 3; ++index)
-            part.readings.append(readTemperature(files, part.path, index, QLatin1StringView(properties[index - 1])));
-    }
-    return part;
-}
-
-NetworkPart networkPart(const MachineFiles &files)
-{
-    NetworkPart part;
-    part.file = readFile(files, {files::NetDev}, files::NetDev.toString(), kernelfile::Table);
     // Whether an interface has a device behind it is the one thing told
     // here that the applet does not read; /sys/class/net wakes no device.
-    part.classFound = QFileInfo(files.path(files::NetClass)).isDir();
-    netdev::forEachInterface(part.file.bytes, [&](const netdev::Interface &interface) {
-        const QString device = files.path(files::NetClass) + u'/' + QFile::decodeName(interface.name.toByteArray())
+    QList<Interface> counted;
+    netdev::forEachInterface(netDev.bytes, [&](const netdev::Interface &interface) {
+        const QString device = machine.path(files::NetClass) + u'/' + QFile::decodeName(interface.name.toByteArray())
             + u'/' + files::DeviceLink.toString();
-        part.counted.append(
+        counted.append(
             {interface.name.toByteArray(), netdev::isInterfaceName(interface.name) && QFileInfo(device).isSymLink()});
     });
-    return part;
-}
-
-MemoryPart memoryPart(const MachineFiles &files)
-{
-    MemoryPart part;
-    part.file = readFile(files, {files::MemInfo}, files::MemInfo.toString());
-    part.figures = meminfo::figuresFromText(part.file.bytes);
-    return part;
+    return counted;
 }
 
 Report makeReport(const QString &machineDir)
 {
-    const MachineFiles files = machineDir.isEmpty() ? MachineFiles() : MachineFiles(machineDir);
+    const MachineFiles machine = machineDir.isEmpty() ? MachineFiles() : MachineFiles(machineDir);
     Report report;
     report.machine = machineDir;
-    report.hwmonFound = QFileInfo(files.path(files::HwmonClass)).isDir();
-    report.found = discovery::find(files);
-    if (report.found.cpu >= 0)
-        report.cpu = cpuPart(files, report.found.entries.at(report.found.cpu));
-    if (report.found.gpu >= 0)
-        report.gpu = gpuPart(files, report.found.entries.at(report.found.gpu));
-    report.network = networkPart(files);
-    report.memory = memoryPart(files);
+    report.hwmonFound = QFileInfo(machine.path(files::HwmonClass)).isDir();
+    report.found = discovery::find(machine);
+    report.sensors = cycle::sensorsOf(report.found);
+    report.record = cycle::run(machine, report.sensors, cycle::start(report.sensors), vesh::now());
+    report.netClassFound = QFileInfo(machine.path(files::NetClass)).isDir();
+    report.counted = countedInterfaces(machine, report.record.network);
     return report;
 }
 
 // Words for the decisions and the files.
 
-QString openError(int error)
+QString readError(int error)
 {
-    return error == ENOENT ? u"no such file"_s
-                           : u"cannot be opened: "_s + QString::fromLocal8Bit(std::strerror(error));
+    switch (error) {
+    case ENOENT: return u"no such file"_s;
+    case EFBIG: return u"too large for a kernel file: not read"_s;
+    }
+    return u"cannot be read: "_s + QString::fromLocal8Bit(std::strerror(error));
 }
 
 QString categoryName(hwmon::Category category)
@@ -249,12 +144,17 @@ QString verdictWords(const discovery::Device &device, discovery::Verdict verdict
     return u"not a driver the applet reads"_s;
 }
 
+QString nameWords(const discovery::Device &device)
+{
+    return device.nameError == ENOENT ? u"no name file"_s : readError(device.nameError);
+}
+
 QString powerCaseName(gpupower::Case powerCase)
 {
     switch (powerCase) {
     case gpupower::Case::Asleep: return u"asleep"_s;
     case gpupower::Case::Unknown: return u"power state unknown"_s;
-    case gpupower::Case::StaysAwake: return u"stays awake"_s;
+    case gpupower::Case::EveryCycle: return u"read every cycle"_s;
     case gpupower::Case::CouldAutosuspend: return u"could autosuspend"_s;
     }
     return {};
@@ -280,20 +180,18 @@ QString powerReason(gpupower::Reason reason)
     return {};
 }
 
-// The file's text, or why it did not open.
-QString fileText(const FileRead &file)
-{
-    return file.error == 0 ? printable::quoted(file.bytes) : openError(file.error);
-}
-
 // Why a temperature shows 0, where it does.
 QString zeroWhy(const Reading &reading)
 {
     if (reading.file.error != 0)
-        return openError(reading.file.error);
-    bool number = false;
-    QString::fromUtf8(reading.file.bytes).trimmed().toInt(&number);
-    return number ? u"below one degree"_s : u"not a whole number of millidegrees"_s;
+        return readError(reading.file.error);
+    // The applet's own parse of the same bytes.
+    switch (hwmon::temperatureFromFile(reading.file.bytes).text) {
+    case hwmon::Temperature::Text::Millidegrees: return u"below one degree"_s;
+    case hwmon::Temperature::Text::NotANumber: break;
+    case hwmon::Temperature::Text::OutOfRange: return u"millidegrees beyond the 32 bits the kernel writes"_s;
+    }
+    return u"not a whole number of millidegrees"_s;
 }
 
 QString dieWhy(const Reading &die)
@@ -301,17 +199,22 @@ QString dieWhy(const Reading &die)
     return (die.degrees == 0 ? zeroWhy(die) : u"not above 0 °C"_s) + u"; cpuTempTctl is cpuTemp then"_s;
 }
 
-QString powerLine(const GpuPart &gpu)
+QString powerLine(const GpuRead &gpu)
 {
     const QString powerCase = powerCaseName(gpu.power.powerCase);
-    const QString reason = powerReason(gpu.power.why);
-    if (gpu.power.powerCase == gpupower::Case::Asleep)
+    const QString reason = powerReason(gpu.power.reason);
+    switch (gpu.power.powerCase) {
+    case gpupower::Case::Asleep:
         return powerCase + u" ("_s + reason + u"): left asleep, its temperatures are not read"_s;
-    if (gpu.power.powerCase == gpupower::Case::Unknown)
+    case gpupower::Case::Unknown:
         return powerCase + u" ("_s + reason + u"): not read, so that it is not woken"_s;
+    case gpupower::Case::EveryCycle:
+    case gpupower::Case::CouldAutosuspend:
+        break;
+    }
     const QString every = QString::number(double(gpupower::readPeriodMs(gpu.power)) / 1000.0) + u" s"_s;
     if (gpu.power.powerCase != gpupower::Case::CouldAutosuspend)
-        return powerCase + u" ("_s + reason + u"): read every "_s + every;
+        return powerCase + u" ("_s + reason + u"): every "_s + every;
     QString control = u"control auto"_s;
     QString usage = u"no runtime_usage"_s;
     for (const FileRead &file : gpu.powerFiles) {
@@ -330,46 +233,51 @@ QString powerLine(const GpuPart &gpu)
 QList<Note> missingNotes(const Report &report)
 {
     QList<Note> notes;
+    const cycle::Record &record = report.record;
     const QString noSensors = u"the machine shows no hardware sensors (no "_s + files::HwmonClass.toString() + u")"_s;
     auto zeroReading = [&notes](const Reading &reading, const QString &path) {
         if (reading.degrees == 0)
-            notes.append({reading.property, reading.file.file + u" of "_s + printable::name(path, printable::PathLimit)
-                                                + u": "_s + zeroWhy(reading)});
+            notes.append({reading.property, reading.file.file.toString() + u" of "_s
+                                                + printable::name(path, printable::PathLimit) + u": "_s
+                                                + zeroWhy(reading)});
     };
-    if (!report.cpu) {
+    if (!record.cpu) {
         const QString why = report.hwmonFound ? u"no CPU sensor of a driver the applet reads ("_s
                 + driverNames(hwmon::Category::Cpu) + u")"_s
                                               : noSensors;
         for (const char *property : {"cpuTemp", "cpuTempTctl", "cpuLabel"})
             notes.append({QLatin1StringView(property), why});
     } else {
-        zeroReading(report.cpu->temp, report.cpu->path);
-        const FileRead &label = report.cpu->label;
-        if (!report.cpu->tctl)
+        zeroReading(record.cpu->temp, report.sensors.cpuPath);
+        const FileRead &label = record.cpu->label;
+        if (!record.cpu->tctl)
             notes.append({u"cpuTempTctl"_s,
-                          label.file
+                          label.file.toString()
                               + (label.error == 0 ? u" reads "_s + printable::quoted(label.bytes) + u", not \"Tctl\""_s
-                                                  : u": "_s + openError(label.error))
+                                                  : u": "_s + readError(label.error))
                               + u": the die temperature is shown for AMD's Tctl only"_s});
     }
-    if (!report.gpu) {
+    if (!record.gpu) {
         const QString why = report.hwmonFound ? u"no GPU sensor of a driver the applet reads ("_s
                 + driverNames(hwmon::Category::Gpu) + u")"_s
                                               : noSensors;
         for (const char *property : {"gpuTemp", "gpuTempJunction", "gpuTempMem", "gpuLabel"})
             notes.append({QLatin1StringView(property), why});
-    } else if (report.gpu->power.powerCase == gpupower::Case::Asleep) {
+    } else if (record.gpu->readings.isEmpty()) {
+        const QString why = record.gpu->power.powerCase == gpupower::Case::Asleep
+            ? u"the card is asleep; the applet leaves it so, and reads it once it wakes up"_s
+            : u"the card's power state does not read; the applet does not read it, so as not to wake it"_s;
         for (const char *property : {"gpuTemp", "gpuTempJunction", "gpuTempMem"})
-            notes.append({QLatin1StringView(property),
-                          u"the card is asleep; the applet leaves it so, and reads it once it wakes up"_s});
+            notes.append({QLatin1StringView(property), why});
     } else {
-        for (const Reading &reading : report.gpu->readings)
-            zeroReading(reading, report.gpu->path);
+        for (const Reading &reading : record.gpu->readings)
+            zeroReading(reading, report.sensors.gpuPath);
     }
-    if (report.network.file.error != 0)
-        notes.append({u"netSpeed"_s, files::NetDev.toString() + u" cannot be read: it shows NET 0/s"_s});
-    if (report.memory.file.error != 0 || report.memory.figures.totalKb == 0)
-        notes.append({u"memUsage"_s, files::MemInfo.toString() + u" gives no MemTotal: it shows MEM 0G 0%"_s});
+    const cycle::Properties &shown = record.next.properties;
+    if (record.network.error != 0)
+        notes.append({u"netSpeed"_s, files::NetDev.toString() + u" cannot be read: it shows "_s + shown.netSpeed});
+    if (record.memory.error != 0 || record.memoryFigures.totalKb == 0)
+        notes.append({u"memUsage"_s, files::MemInfo.toString() + u" gives no MemTotal: it shows "_s + shown.memUsage});
     return notes;
 }
 
@@ -377,28 +285,34 @@ QList<Note> missingNotes(const Report &report)
 QList<Note> surprisingNotes(const Report &report)
 {
     QList<Note> notes;
-    if (report.memory.file.error == 0 && report.memory.figures.totalKb > 0 && !report.memory.figures.hasAvailable)
+    const cycle::Record &record = report.record;
+    const cycle::Properties &shown = record.next.properties;
+    if (record.memory.error == 0 && record.memoryFigures.totalKb > 0 && !record.memoryFigures.hasAvailable)
         notes.append({u"memUsage"_s, files::MemInfo.toString()
                           + u" has no MemAvailable (kernels before 3.14, some containers): the applet counts all "
                             "memory as used, so it shows "_s
-                          + meminfo::usageText(report.memory.figures)});
-    if (report.cpu && report.cpu->die && report.cpu->die->degrees > 0
-        && report.cpu->die->degrees < report.cpu->temp.degrees)
+                          + shown.memUsage});
+    if (record.cpu && record.cpu->die && record.cpu->die->degrees > 0
+        && record.cpu->die->degrees < record.cpu->temp.degrees) {
+        const hwmon::Driver *driver = hwmon::driverOf(report.sensors.cpuLabel);
         notes.append({u"cpuTempTctl"_s,
-                      QString::number(report.cpu->tctlTemp) + u" °C, below cpuTemp's "_s
-                          + QString::number(report.cpu->temp.degrees)
+                      QString::number(shown.cpuTempTctl) + u" °C, below cpuTemp's "_s
+                          + QString::number(shown.cpuTemp)
                           + u" °C: cpuTemp is temp1, Tctl, the control temperature, which carries an offset on "
                             "some models; cpuTempTctl is temp3, one die's own temperature"_s
-                          + (report.cpu->driver == u"k10temp" ? u" (Tccd1 on k10temp)"_s : QString())});
+                          + (driver && !driver->dieName.isEmpty()
+                                 ? u" ("_s + driver->dieName + u" on "_s + driver->name + u")"_s
+                                 : QString())});
+    }
     QStringList virtuals;
     bool physical = false;
-    for (const Interface &interface : report.network.counted) {
+    for (const Interface &interface : report.counted) {
         if (interface.hasDevice)
             physical = true;
         else
             virtuals << printable::name(interface.name);
     }
-    if (report.network.classFound && !virtuals.isEmpty()) {
+    if (report.netClassFound && !virtuals.isEmpty()) {
         const qsizetype most = 8;
         QString names = virtuals.mid(0, most).join(u", "_s);
         if (virtuals.size() > most)
@@ -414,213 +328,222 @@ QList<Note> surprisingNotes(const Report &report)
     return notes;
 }
 
-QJsonObject fileJson(const FileRead &file)
+// A part of the account in its two forms, made side by side so that each
+// of its words is chosen once: text lines and a JSON object.
+struct Part
 {
-    QJsonObject object{{u"file"_s, file.file}};
-    if (file.error == 0)
-        object.insert(u"text"_s, printable::escaped(file.bytes));
-    else
-        object.insert(u"why"_s, openError(file.error));
-    return object;
+    QStringList lines;
+    QJsonValue json;
+};
+
+// "  temp1_input  "45000\n"": a file and its text, or why it did not read.
+Part filePart(const FileRead &file)
+{
+    const QString why = file.error == 0 ? QString() : readError(file.error);
+    QJsonObject json{{u"file"_s, file.file.toString()}};
+    json.insert(file.error == 0 ? u"text"_s : u"why"_s, file.error == 0 ? printable::escaped(file.bytes) : why);
+    return {{u"  "_s + file.file.toString() + u"  "_s + (file.error == 0 ? printable::quoted(file.bytes) : why)}, json};
 }
 
-QJsonObject readingJson(const Reading &reading)
+// "  temp1_input  "45000\n"  45 °C  gpuTemp": a temperature and why it is 0.
+Part readingPart(const Reading &reading, const QString &why = {})
 {
-    QJsonObject object = fileJson(reading.file);
-    object.insert(u"property"_s, QString(reading.property));
-    object.insert(u"degrees"_s, reading.degrees);
-    if (reading.degrees == 0)
-        object.insert(u"why"_s, zeroWhy(reading));
-    return object;
+    QJsonObject json = filePart(reading.file).json.toObject();
+    const QString note = !why.isEmpty() ? why : reading.degrees == 0 ? zeroWhy(reading) : QString();
+    json.insert(u"property"_s, QString(reading.property));
+    json.insert(u"degrees"_s, reading.degrees);
+    if (!note.isEmpty())
+        json.insert(u"why"_s, note);
+    return {{u"  "_s + reading.file.file.toString() + u"  "_s
+             + (reading.file.error == 0 ? printable::quoted(reading.file.bytes) : u"-"_s) + u"  "_s
+             + QString::number(reading.degrees) + u" °C  "_s + reading.property
+             + (note.isEmpty() ? QString() : u" ("_s + note + u")"_s)},
+            json};
 }
 
-QJsonArray notesJson(const QList<Note> &notes)
+QString sensorLine(const QString &kind, const QString &path, const QString &driver)
 {
-    QJsonArray array;
-    for (const Note &note : notes)
-        array.append(QJsonObject{{u"property"_s, note.property}, {u"why"_s, note.why}});
-    return array;
+    return kind + u" sensor: "_s + printable::name(path, printable::PathLimit) + u" ("_s + printable::name(driver)
+        + u")"_s;
+}
+
+Part hwmonPart(const Report &report)
+{
+    const QString folder = files::HwmonClass.toString();
+    const QList<discovery::Device> &entries = report.found.entries;
+    QStringList lines{report.hwmonFound
+                          ? u"Sensors in "_s + folder + u", in the applet's order ("_s
+                                + (entries.isEmpty() ? u"none"_s : QString::number(entries.size())) + u"):"_s
+                          : u"No "_s + folder + u": the machine shows no hardware sensors (as most virtual machines)."_s};
+    QJsonArray listed;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const discovery::Device &device = entries.at(i);
+        const bool chosen = i == report.found.cpu || i == report.found.gpu;
+        const QString why = verdictWords(device, discovery::verdictOf(report.found, i));
+        lines << u"  "_s + printable::name(device.entry) + u"  "_s
+                + (device.nameError == 0 ? printable::quoted(device.rawName) : nameWords(device)) + u"  "_s
+                + categoryName(device.category) + u"  "_s + (chosen ? u"chosen"_s : u"passed over"_s) + u": "_s + why;
+        QJsonObject entry{{u"entry"_s, printable::escaped(device.entry)},
+                          {u"category"_s, categoryName(device.category)},
+                          {u"chosen"_s, chosen},
+                          {u"why"_s, why}};
+        if (device.nameError == 0)
+            entry.insert(u"name"_s, printable::escaped(device.rawName));
+        else
+            entry.insert(u"nameError"_s, nameWords(device));
+        listed.append(entry);
+    }
+    return {lines, QJsonObject{{u"folder"_s, folder}, {u"found"_s, report.hwmonFound}, {u"entries"_s, listed}}};
+}
+
+Part cpuPart(const Report &report, const CpuRead &cpu)
+{
+    const Part temp = readingPart(cpu.temp);
+    QStringList lines = QStringList{sensorLine(u"CPU"_s, report.sensors.cpuPath, report.sensors.cpuLabel)} + temp.lines;
+    QJsonArray readings{temp.json};
+    // The label comes right after temp1, which it qualifies.
+    const Part label = filePart(cpu.label);
+    lines << label.lines.first() + u"  "_s
+            + (cpu.tctl ? u"Tctl: cpuTempTctl is temp3 when above 0 °C, else cpuTemp"_s
+                        : u"not Tctl: cpuTempTctl stays as it is, 0 from the start"_s);
+    QJsonObject labelJson = label.json.toObject();
+    labelJson.insert(u"tctlRule"_s, cpu.tctl);
+    if (cpu.die) {
+        const Part die = readingPart(*cpu.die, cpu.die->degrees > 0 ? QString() : dieWhy(*cpu.die));
+        QJsonObject dieJson = die.json.toObject();
+        dieJson.insert(u"fallback"_s, u"cpuTemp"_s);
+        lines << die.lines;
+        readings.append(dieJson);
+    }
+    return {lines, QJsonObject{{u"path"_s, printable::escaped(report.sensors.cpuPath)},
+                               {u"driver"_s, printable::escaped(report.sensors.cpuLabel)},
+                               {u"readings"_s, readings},
+                               {u"label"_s, labelJson},
+                               {u"cpuTempTctl"_s, report.record.next.properties.cpuTempTctl}}};
+}
+
+Part gpuPart(const Report &report, const GpuRead &gpu)
+{
+    QStringList lines{sensorLine(u"GPU"_s, report.sensors.gpuPath, report.sensors.gpuLabel)};
+    QJsonArray powerFiles;
+    for (const FileRead &file : gpu.powerFiles) {
+        const Part power = filePart(file);
+        lines << power.lines;
+        powerFiles.append(power.json);
+    }
+    lines << u"  "_s + powerLine(gpu);
+    // The first keys, of runtime_status, as before the other files were read.
+    QJsonObject power = powerFiles.first().toObject();
+    power.insert(u"asleep"_s, gpu.power.powerCase == gpupower::Case::Asleep);
+    power.insert(u"files"_s, powerFiles);
+    power.insert(u"case"_s, powerCaseName(gpu.power.powerCase));
+    power.insert(u"reason"_s, powerReason(gpu.power.reason));
+    power.insert(u"readPeriodMs"_s, gpupower::readPeriodMs(gpu.power));
+    if (gpu.power.powerCase == gpupower::Case::CouldAutosuspend) {
+        power.insert(u"delayMs"_s, gpu.power.delayMs);
+        power.insert(u"delayIsDefault"_s, gpu.power.delayIsDefault);
+    }
+    QJsonArray readings;
+    for (const Reading &reading : gpu.readings) {
+        const Part temp = readingPart(reading);
+        lines << temp.lines;
+        readings.append(temp.json);
+    }
+    return {lines, QJsonObject{{u"path"_s, printable::escaped(report.sensors.gpuPath)},
+                               {u"driver"_s, printable::escaped(report.sensors.gpuLabel)},
+                               {u"power"_s, power},
+                               {u"readings"_s, readings}}};
+}
+
+Part networkPart(const Report &report)
+{
+    const FileRead &file = report.record.network;
+    const QString netDev = file.file.toString();
+    if (file.error != 0) {
+        return {{u"Network: "_s + netDev + u": "_s + readError(file.error)},
+                QJsonObject{{u"file"_s, netDev}, {u"why"_s, readError(file.error)}}};
+    }
+    QStringList names;
+    QJsonArray counted;
+    QJsonArray withoutDevice;
+    for (const Interface &interface : report.counted) {
+        names << printable::name(interface.name);
+        counted.append(printable::escaped(interface.name));
+        if (!interface.hasDevice)
+            withoutDevice.append(printable::escaped(interface.name));
+    }
+    if (names.isEmpty())
+        names << u"none"_s;
+    QJsonObject json{{u"file"_s, netDev}, {u"counted"_s, counted}};
+    if (report.netClassFound)
+        json.insert(u"withoutDevice"_s, withoutDevice);
+    return {printable::wrapped(u"Network: "_s + netDev + u", every interface but lo:"_s, names, u"  "_s), json};
+}
+
+Part memoryPart(const Report &report)
+{
+    const FileRead &file = report.record.memory;
+    const meminfo::Figures &figures = report.record.memoryFigures;
+    const QString memInfo = file.file.toString();
+    if (file.error != 0) {
+        return {{u"Memory: "_s + memInfo + u": "_s + readError(file.error)},
+                QJsonObject{{u"file"_s, memInfo}, {u"why"_s, readError(file.error)}}};
+    }
+    return {{u"Memory: "_s + memInfo + u", MemTotal "_s + QString::number(figures.totalKb) + u" kB, MemAvailable "_s
+             + (figures.hasAvailable ? QString::number(figures.availableKb) + u" kB"_s : u"missing"_s)},
+            QJsonObject{{u"file"_s, memInfo},
+                        {u"MemTotal"_s, QString::number(figures.totalKb)},
+                        {u"MemAvailable"_s, QString::number(figures.availableKb)},
+                        {u"hasMemAvailable"_s, figures.hasAvailable}}};
+}
+
+// Under their heading; none, none at all, or the words for that.
+Part notesPart(const QString &heading, const QList<Note> &notes, const QString &none = {})
+{
+    QStringList lines{notes.isEmpty() ? none : heading};
+    lines.removeAll(QString());
+    QJsonArray json;
+    for (const Note &note : notes) {
+        lines << u"  "_s + note.property + u": "_s + note.why;
+        json.append(QJsonObject{{u"property"_s, note.property}, {u"why"_s, note.why}});
+    }
+    return {lines, json};
+}
+
+// The account's parts, in their order, each under its JSON key.
+QList<std::pair<QString, Part>> parts(const Report &report)
+{
+    QList<std::pair<QString, Part>> parts{{u"hwmon"_s, hwmonPart(report)}};
+    if (report.record.cpu)
+        parts.append({u"cpu"_s, cpuPart(report, *report.record.cpu)});
+    if (report.record.gpu)
+        parts.append({u"gpu"_s, gpuPart(report, *report.record.gpu)});
+    parts.append({u"network"_s, networkPart(report)});
+    parts.append({u"memory"_s, memoryPart(report)});
+    parts.append({u"missing"_s, notesPart(u"Readings that show 0 or nothing:"_s, missingNotes(report),
+                                          u"Every reading has a value."_s)});
+    parts.append({u"surprising"_s, notesPart(u"Readings that may surprise:"_s, surprisingNotes(report))});
+    return parts;
 }
 
 QJsonObject toJson(const Report &report)
 {
-    QJsonArray entries;
-    for (qsizetype i = 0; i < report.found.entries.size(); ++i) {
-        const discovery::Device &device = report.found.entries.at(i);
-        const discovery::Verdict verdict = discovery::verdictOf(report.found, i);
-        QJsonObject entry{{u"entry"_s, printable::escaped(device.entry)},
-                          {u"category"_s, categoryName(device.category)},
-                          {u"chosen"_s, i == report.found.cpu || i == report.found.gpu},
-                          {u"why"_s, verdictWords(device, verdict)}};
-        if (device.nameError == 0)
-            entry.insert(u"name"_s, printable::escaped(device.rawName));
-        else
-            entry.insert(u"nameError"_s, device.nameError == ENOENT ? u"no name file"_s : openError(device.nameError));
-        entries.append(entry);
-    }
-    QJsonObject json{{u"machine"_s, printable::escaped(report.machine)},
-                     {u"hwmon"_s,
-                      QJsonObject{{u"folder"_s, files::HwmonClass.toString()},
-                                  {u"found"_s, report.hwmonFound},
-                                  {u"entries"_s, entries}}}};
-    if (const std::optional<CpuPart> &cpu = report.cpu) {
-        QJsonArray readings{readingJson(cpu->temp)};
-        if (cpu->die) {
-            QJsonObject die = readingJson(*cpu->die);
-            if (cpu->die->degrees <= 0)
-                die.insert(u"why"_s, dieWhy(*cpu->die));
-            die.insert(u"fallback"_s, u"cpuTemp"_s);
-            readings.append(die);
-        }
-        QJsonObject label = fileJson(cpu->label);
-        label.insert(u"tctlRule"_s, cpu->tctl);
-        json.insert(u"cpu"_s, QJsonObject{{u"path"_s, printable::escaped(cpu->path)},
-                                          {u"driver"_s, printable::escaped(cpu->driver)},
-                                          {u"readings"_s, readings},
-                                          {u"label"_s, label},
-                                          {u"cpuTempTctl"_s, cpu->tctlTemp}});
-    }
-    if (const std::optional<GpuPart> &gpu = report.gpu) {
-        QJsonArray powerFiles;
-        for (const FileRead &file : gpu->powerFiles)
-            powerFiles.append(fileJson(file));
-        // The first keys, of runtime_status, as before the other files were read.
-        QJsonObject power = powerFiles.first().toObject();
-        power.insert(u"asleep"_s, gpu->power.powerCase == gpupower::Case::Asleep);
-        power.insert(u"files"_s, powerFiles);
-        power.insert(u"case"_s, powerCaseName(gpu->power.powerCase));
-        power.insert(u"reason"_s, powerReason(gpu->power.why));
-        power.insert(u"readPeriodMs"_s, gpupower::readPeriodMs(gpu->power));
-        if (gpu->power.powerCase == gpupower::Case::CouldAutosuspend) {
-            power.insert(u"delayMs"_s, gpu->power.delayMs);
-            power.insert(u"delayIsDefault"_s, gpu->power.delayIsDefault);
-        }
-        QJsonArray readings;
-        for (const Reading &reading : gpu->readings)
-            readings.append(readingJson(reading));
-        json.insert(u"gpu"_s, QJsonObject{{u"path"_s, printable::escaped(gpu->path)},
-                                          {u"driver"_s, printable::escaped(gpu->driver)},
-                                          {u"power"_s, power},
-                                          {u"readings"_s, readings}});
-    }
-    QJsonObject network{{u"file"_s, report.network.file.file}};
-    if (report.network.file.error != 0) {
-        network.insert(u"why"_s, openError(report.network.file.error));
-    } else {
-        QJsonArray counted;
-        QJsonArray withoutDevice;
-        for (const Interface &interface : report.network.counted) {
-            counted.append(printable::escaped(interface.name));
-            if (report.network.classFound && !interface.hasDevice)
-                withoutDevice.append(printable::escaped(interface.name));
-        }
-        network.insert(u"counted"_s, counted);
-        if (report.network.classFound)
-            network.insert(u"withoutDevice"_s, withoutDevice);
-    }
-    json.insert(u"network"_s, network);
-    QJsonObject memory{{u"file"_s, report.memory.file.file}};
-    if (report.memory.file.error != 0) {
-        memory.insert(u"why"_s, openError(report.memory.file.error));
-    } else {
-        memory.insert(u"MemTotal"_s, QString::number(report.memory.figures.totalKb));
-        memory.insert(u"MemAvailable"_s, QString::number(report.memory.figures.availableKb));
-        memory.insert(u"hasMemAvailable"_s, report.memory.figures.hasAvailable);
-    }
-    json.insert(u"memory"_s, memory);
-    json.insert(u"missing"_s, notesJson(missingNotes(report)));
-    json.insert(u"surprising"_s, notesJson(surprisingNotes(report)));
+    QJsonObject json{{u"machine"_s, printable::escaped(report.machine)}};
+    for (const auto &[key, part] : parts(report))
+        json.insert(key, part.json);
+    // The nine values as the applet publishes them, in the form --once --json gives them.
+    json.insert(u"properties"_s, propertiesJson(cycle::named(report.record.next.properties)));
     return json;
-}
-
-QString readingLine(const Reading &reading, const QString &why = {})
-{
-    QString line = u"  "_s + reading.file.file + u"  "_s
-        + (reading.file.error == 0 ? printable::quoted(reading.file.bytes) : u"-"_s) + u"  "_s
-        + QString::number(reading.degrees) + u" °C  "_s + reading.property;
-    const QString note = !why.isEmpty() ? why : reading.degrees == 0 ? zeroWhy(reading) : QString();
-    if (!note.isEmpty())
-        line += u" ("_s + note + u")"_s;
-    return line;
 }
 
 QStringList toText(const Report &report)
 {
-    QStringList lines;
-    lines << (report.machine.isEmpty() ? u"What the applet sees on this machine, and why."_s
-                                       : u"What the applet sees on the machine in "_s
-                                             + printable::name(QFile::encodeName(report.machine), 200)
-                                             + u", and why."_s);
-    const QString folder = files::HwmonClass.toString();
-    if (!report.hwmonFound) {
-        lines << u"No "_s + folder + u": the machine shows no hardware sensors (as most virtual machines)."_s;
-    } else {
-        const QList<discovery::Device> &entries = report.found.entries;
-        lines << u"Sensors in "_s + folder + u", in the applet's order ("_s
-                + (entries.isEmpty() ? u"none"_s : QString::number(entries.size())) + u"):"_s;
-        for (qsizetype i = 0; i < entries.size(); ++i) {
-            const discovery::Device &device = entries.at(i);
-            const bool chosen = i == report.found.cpu || i == report.found.gpu;
-            const QString name = device.nameError == 0 ? printable::quoted(device.rawName)
-                : device.nameError == ENOENT  ? u"no name file"_s
-                                              : openError(device.nameError);
-            lines << u"  "_s + printable::name(device.entry) + u"  "_s + name + u"  "_s + categoryName(device.category) + u"  "_s
-                    + (chosen ? u"chosen"_s : u"passed over"_s) + u": "_s
-                    + verdictWords(device, discovery::verdictOf(report.found, i));
-        }
-    }
-    if (const std::optional<CpuPart> &cpu = report.cpu) {
-        lines << u"CPU sensor: "_s + printable::name(cpu->path, printable::PathLimit) + u" ("_s
-                + printable::name(cpu->driver) + u")"_s;
-        lines << readingLine(cpu->temp);
-        // The label comes right after temp1, which it qualifies.
-        lines << u"  "_s + cpu->label.file + u"  "_s + fileText(cpu->label) + u"  "_s
-                + (cpu->tctl ? u"Tctl: cpuTempTctl is temp3 when above 0 °C, else cpuTemp"_s
-                             : u"not Tctl: cpuTempTctl stays as it is, 0 from the start"_s);
-        if (cpu->die)
-            lines << readingLine(*cpu->die, cpu->die->degrees > 0 ? QString() : dieWhy(*cpu->die));
-    }
-    if (const std::optional<GpuPart> &gpu = report.gpu) {
-        lines << u"GPU sensor: "_s + printable::name(gpu->path, printable::PathLimit) + u" ("_s
-                + printable::name(gpu->driver) + u")"_s;
-        for (const FileRead &file : gpu->powerFiles)
-            lines << u"  "_s + file.file + u"  "_s + fileText(file);
-        lines << u"  "_s + powerLine(*gpu);
-        for (const Reading &reading : gpu->readings)
-            lines << readingLine(reading);
-    }
-    const QString netDev = report.network.file.file;
-    if (report.network.file.error != 0) {
-        lines << u"Network: "_s + netDev + u": "_s + openError(report.network.file.error);
-    } else {
-        QStringList names;
-        for (const Interface &interface : report.network.counted)
-            names << printable::name(interface.name);
-        if (names.isEmpty())
-            names << u"none"_s;
-        lines << printable::wrapped(u"Network: "_s + netDev + u", every interface but lo:"_s, names, u"  "_s);
-    }
-    const QString memInfo = report.memory.file.file;
-    lines << (report.memory.file.error != 0
-                  ? u"Memory: "_s + memInfo + u": "_s + openError(report.memory.file.error)
-                  : u"Memory: "_s + memInfo + u", MemTotal "_s + QString::number(report.memory.figures.totalKb)
-                        + u" kB, MemAvailable "_s
-                        + (report.memory.figures.hasAvailable
-                               ? QString::number(report.memory.figures.availableKb) + u" kB"_s
-                               : u"missing"_s));
-
-    const QList<Note> missing = missingNotes(report);
-    const QList<Note> surprising = surprisingNotes(report);
-    if (missing.isEmpty())
-        lines << u"Every reading has a value."_s;
-    else
-        lines << u"Readings that show 0 or nothing:"_s;
-    for (const Note &note : missing)
-        lines << u"  "_s + note.property + u": "_s + note.why;
-    if (!surprising.isEmpty())
-        lines << u"Readings that may surprise:"_s;
-    for (const Note &note : surprising)
-        lines << u"  "_s + note.property + u": "_s + note.why;
+    QStringList lines{report.machine.isEmpty() ? u"What the applet sees on this machine, and why."_s
+                                               : u"What the applet sees on the machine in "_s
+                                                     + printable::name(QFile::encodeName(report.machine), 200)
+                                                     + u", and why."_s};
+    for (const auto &[key, part] : parts(report))
+        lines << part.lines;
     return lines;
 }
 

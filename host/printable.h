@@ -25,7 +25,7 @@ inline constexpr qsizetype PathLimit = 4096;
 QString escaped(QByteArrayView bytes, qsizetype most = 64 * 1024);
 
 // For a line of text: in double quotes (with \" for a quote), a run of one
-// escaped character shown once with its count ("amdgpu\n" + 4089 × \0),
+// escaped character shown once with its count ("name\n" + 4089 × \0),
 // cut after about limit characters with how many bytes were left out.
 QString quoted(QByteArrayView bytes, qsizetype limit = 120);
 

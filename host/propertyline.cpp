@@ -10,31 +10,38 @@
 
 namespace vesh {
 
+QJsonObject propertiesJson(const QList<std::pair<QLatin1StringView, QVariant>> &values)
+{
+    QJsonObject properties;
+    for (const auto &[name, value] : values) {
+        // A label holds a driver's name from the machine: strings are shown
+        // escaped, in JSON too (where printable text stays as it is).
+        properties.insert(name, value.metaType().id() == QMetaType::QString ? printable::escaped(value.toString())
+                                                                            : QJsonValue::fromVariant(value));
+    }
+    return properties;
+}
+
 QByteArray propertyLine(const QObject *applet, bool json)
 {
     const QMetaObject *meta = applet->metaObject();
-    QJsonObject properties;
-    QByteArrayList pairs;
+    QList<std::pair<QLatin1StringView, QVariant>> values;
     for (int i = OrlApplet::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i) {
         const QMetaProperty property = meta->property(i);
-        const QVariant value = property.read(applet);
-        // A label holds a driver's name from the machine: strings are shown
-        // escaped, in JSON too (where printable text stays as it is).
-        const bool text = value.metaType().id() == QMetaType::QString;
-        if (json && text) {
-            properties.insert(QLatin1StringView(property.name()), printable::escaped(value.toString()));
-        } else if (json) {
-            properties.insert(QLatin1StringView(property.name()), QJsonValue::fromVariant(value));
-        } else if (text) {
-            pairs.append(property.name() + QByteArray("=") + printable::quoted(value.toString().toUtf8()).toUtf8());
-        } else {
-            pairs.append(property.name() + QByteArray("=") + value.toString().toUtf8());
-        }
+        values.append({QLatin1StringView(property.name()), property.read(applet)});
     }
-    if (!json)
-        return pairs.join(' ');
-    const QJsonObject line{{QStringLiteral("applet"), QLatin1StringView(meta->className())}, {QStringLiteral("properties"), properties}};
-    return QJsonDocument(line).toJson(QJsonDocument::Compact);
+    if (json) {
+        const QJsonObject line{{QStringLiteral("applet"), QLatin1StringView(meta->className())},
+                               {QStringLiteral("properties"), propertiesJson(values)}};
+        return QJsonDocument(line).toJson(QJsonDocument::Compact);
+    }
+    QByteArrayList pairs;
+    for (const auto &[name, value] : std::as_const(values)) {
+        pairs.append(name.toString().toUtf8() + '='
+                     + (value.metaType().id() == QMetaType::QString ? printable::quoted(value.toString().toUtf8()).toUtf8()
+                                                                    : value.toString().toUtf8()));
+    }
+    return pairs.join(' ');
 }
 
 } // namespace vesh

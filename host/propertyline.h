@@ -1,6 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QVariant>
+
+#include <utility>
 
 QT_BEGIN_NAMESPACE
 class QObject;
@@ -14,5 +19,8 @@ namespace vesh {
 // JSON: {"applet": class name, "properties": {name: value, ...}}.
 // Strings, which may hold a machine's text, are escaped by printable.
 QByteArray propertyLine(const QObject *applet, bool json);
+
+// The "properties" object of that line, for values under their names.
+QJsonObject propertiesJson(const QList<std::pair<QLatin1StringView, QVariant>> &values);
 
 } // namespace vesh

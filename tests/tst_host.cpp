@@ -568,7 +568,7 @@ private slots:
             else if (name == u"laptop-dgpu-idle")
                 reasons << QStringLiteral("GPU: could autosuspend, read every 8600 ms");
             else if (name == u"ryzen-radeon")
-                reasons << QStringLiteral("GPU: stays awake, read every 2000 ms");
+                reasons << QStringLiteral("GPU: read every cycle, read every 2000 ms");
             else if (name == u"intel-nouveau")
                 reasons << QStringLiteral("cpuTempTctl: temp1_label reads \"Package id 0\\n\", not \"Tctl\"");
             else if (name == u"arm-server")
@@ -704,6 +704,36 @@ private slots:
             QVERIFY2(std::any_of(found.cbegin(), found.cend(), [&](const QString &line) { return line.startsWith(reason); }),
                      qPrintable(reason + QStringLiteral(" not in: ") + found.join(QStringLiteral(" | "))));
         }
+    }
+
+    // --explain's properties are what the applet publishes on that machine,
+    // for every fixture machine and a capture made to be hostile.
+    void explainTellsWhatTheAppletPublishes_data()
+    {
+        QTest::addColumn<QString>("machine");
+        const QDir machines(QStringLiteral(VESH_FIXTURES "/machines"));
+        for (const QString &name : machines.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            QTest::newRow(qPrintable(name)) << machines.filePath(name);
+        QTest::newRow("escapes in names and a label") << QString();
+    }
+
+    void explainTellsWhatTheAppletPublishes()
+    {
+        QFETCH(QString, machine);
+        SANDBOX_REQUIRED();
+        FixtureTree madeUp;
+        if (machine.isEmpty()) {
+            madeUp.addHwmon(QString::fromUtf8("hwmon\x1b]0;PWNED\x07\u202e"), "zenpower\x1b[31m\n",
+                            {{QStringLiteral("temp1_input"), "48250\n"}, {QStringLiteral("temp1_label"), "Tctl\n"}});
+            madeUp.write(QStringLiteral("proc/meminfo"), "MemTotal: 1000 kB\n");
+            machine = madeUp.root();
+        }
+        const Run explain = runHost({QStringLiteral("--machine"), machine, QStringLiteral("--explain"), QStringLiteral("--json")});
+        const Run once = runHost({QStringLiteral("--machine"), machine, QStringLiteral("--once"), QStringLiteral("--json")});
+        QVERIFY2(explain.exitCode == 0 && once.exitCode == 0, explain.err + once.err);
+        const QJsonObject told = QJsonDocument::fromJson(explain.out)[u"properties"].toObject();
+        QCOMPARE(told.size(), 9);
+        QCOMPARE(told, QJsonDocument::fromJson(once.out)[u"properties"].toObject());
     }
 
     void terminationSignalsEndCleanly_data()

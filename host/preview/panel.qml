@@ -84,7 +84,7 @@ Rectangle {
                 text: panel.gpuLabel === "" ? "n/a" : panel.gpuTemp + "°"
                 color: panel.heat(panel.gpuTemp)
             }
-            // Not every card reports these (nouveau has temp1 only).
+            // Not every card reports these (some have temp1 only).
             Caption {
                 visible: panel.gpuTempJunction > 0
                 text: "junction " + panel.gpuTempJunction + "°"
