@@ -1,7 +1,8 @@
 # Toolchain for building on one Debian architecture for another, with
 # Debian's cross compiler and the other architecture's Qt installed through
 # multiarch (./dev cross ARCH). VESH_DEBIAN_ARCH names the architecture
-# (arm64, armhf, i386, riscv64); everything else follows from it.
+# (arm64, armel, armhf, i386, ppc64el, riscv64, s390x); everything else,
+# the compiler's triplet among it, follows from it.
 #
 # There is no sysroot: multiarch puts each architecture's libraries and
 # CMake packages in /usr/lib/<triplet>, which CMake searches by the
@@ -13,7 +14,7 @@
 # changed. An x86-64 kernel runs i386 programs itself, where it was built
 # to (IA32 emulation).
 if(NOT VESH_DEBIAN_ARCH)
-    message(FATAL_ERROR "VESH_DEBIAN_ARCH is not set: the Debian architecture to build for (arm64, armhf, i386, riscv64)")
+    message(FATAL_ERROR "VESH_DEBIAN_ARCH is not set: the Debian architecture to build for (arm64, armel, armhf, i386, ppc64el, riscv64, s390x)")
 endif()
 # try_compile projects read this file again, with only the variables listed here.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES VESH_DEBIAN_ARCH)
@@ -38,17 +39,26 @@ set(CMAKE_INSTALL_LIBDIR lib/${multiarch} CACHE PATH "Object code libraries (lib
 set(QT_HOST_PATH /usr)
 set(QT_HOST_PATH_CMAKE_DIR /usr/lib/${build_multiarch}/cmake)
 
+# qemu-user's name for each Debian CPU (armel and armhf are both arm).
 set(qemu_cpu_aarch64 aarch64)
 set(qemu_cpu_arm arm)
+set(qemu_cpu_i686 i386)
+set(qemu_cpu_powerpc64le ppc64le)
 set(qemu_cpu_riscv64 riscv64)
+set(qemu_cpu_s390x s390x)
+if(NOT DEFINED qemu_cpu_${cpu})
+    # Without an emulator every test would run the other architecture's programs here, and fail.
+    message(FATAL_ERROR "no qemu-user emulator known for ${VESH_DEBIAN_ARCH} (CPU ${cpu})")
+endif()
+set(emulate ON)
 if(cpu STREQUAL i686)
     # The architecture's own dynamic loader tells whether this kernel runs it.
     execute_process(COMMAND /lib/ld-linux.so.2 --version RESULT_VARIABLE runs OUTPUT_QUIET ERROR_QUIET)
-    if(NOT runs EQUAL 0)
-        set(qemu_cpu_i686 i386)
+    if(runs EQUAL 0)
+        set(emulate OFF)
     endif()
 endif()
-if(DEFINED qemu_cpu_${cpu})
+if(emulate)
     find_program(VESH_QEMU qemu-${qemu_cpu_${cpu}} REQUIRED NO_CMAKE_FIND_ROOT_PATH)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${VESH_QEMU})
 endif()
