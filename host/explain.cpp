@@ -529,7 +529,8 @@ QList<std::pair<QString, Part>> parts(const Report &report)
 QJsonObject toJson(const Report &report)
 {
     QJsonObject json{{u"machine"_s, printable::escaped(report.machine)}};
-    for (const auto &[key, part] : parts(report))
+    const QList<std::pair<QString, Part>> all = parts(report);
+    for (const auto &[key, part] : all)
         json.insert(key, part.json);
     // The nine values as the applet publishes them, in the form --once --json gives them.
     json.insert(u"properties"_s, propertiesJson(cycle::named(report.record.next.properties)));
@@ -542,7 +543,8 @@ QStringList toText(const Report &report)
                                                : u"What the applet sees on the machine in "_s
                                                      + printable::name(QFile::encodeName(report.machine), 200)
                                                      + u", and why."_s};
-    for (const auto &[key, part] : parts(report))
+    const QList<std::pair<QString, Part>> all = parts(report);
+    for (const auto &[key, part] : all)
         lines << part.lines;
     return lines;
 }
