@@ -3,6 +3,8 @@
 #include "hwmon.h"
 #include "kernelfile.h"
 
+#include <iterator>
+
 namespace vesh::cycle {
 
 namespace {
@@ -53,6 +55,7 @@ GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Insta
     // and on amdgpu every read also restarts the card's suspend timer. Its
     // power files show its state without either.
     GpuRead gpu;
+    gpu.powerFiles.reserve(std::size(files::PowerFiles));
     const gpupower::Reader power = gpupower::reader(machine, sensors.gpuPath);
     gpu.power = gpupower::decide(*sensors.gpuDriver, [&](gpupower::File file, kernelfile::Buffer *contents) {
         const kernelfile::Result read = power(file, contents);
@@ -68,6 +71,7 @@ GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Insta
             *temp = 0;
         next->gpuReadAt.reset();
     } else if (gpupower::reads(gpu.turn)) {
+        gpu.readings.reserve(std::size(temps));
         for (int index = 1; index <= 3; ++index) {
             gpu.readings.append(readTemperature(machine, sensors.gpuPath, index, GpuProperties[index - 1]));
             *temps[index - 1] = gpu.readings.last().degrees;
@@ -99,6 +103,7 @@ Sensors sensorsOf(const discovery::Devices &found)
         const discovery::Device &cpu = found.entries.at(found.cpu);
         sensors.cpuPath = discovery::devicePath(cpu.entry);
         sensors.cpuLabel = cpu.driverName;
+        sensors.cpuDriver = cpu.driver;
     }
     if (found.gpu >= 0) {
         const discovery::Device &gpu = found.entries.at(found.gpu);

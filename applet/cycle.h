@@ -73,6 +73,7 @@ struct Sensors
 {
     QString cpuPath; // /sys/class/hwmon/hwmon2; empty for none
     QString cpuLabel;
+    const hwmon::Driver *cpuDriver = nullptr;
     QString gpuPath;
     QString gpuLabel;
     const hwmon::Driver *gpuDriver = nullptr;

@@ -53,9 +53,9 @@ Decision decide(const hwmon::Driver &driver, const Reader &read)
     if (const kernelfile::Result control = read(File::Control, &contents); !control) {
         if (control.error == ENOENT)
             return {Case::EveryCycle, Reason::NoControlFile};
-    } else if (!hwmon::trimmedEquals(QByteArrayView(contents), "auto"_L1)) {
-        return {Case::EveryCycle, Reason::ControlNotAuto};
-    }
+    } else if (hwmon::trimmedEquals(QByteArrayView(contents), "on"_L1)) {
+        return {Case::EveryCycle, Reason::ControlOn};
+    } // The kernel writes "auto" or "on"; anything else counts as unread.
     // Graphics work takes and drops its references around each call, so 0
     // is usual even under load; compute work holds one while it runs.
     if (read(File::RuntimeUsage, &contents) && integer(QByteArrayView(contents)).value_or(0) > 0)
@@ -76,10 +76,11 @@ Schedule schedule(int delayMs)
     // Applets that each spaced their own reads would interleave, and the
     // card would never be left alone that long; so every applet reads only
     // in windows at whole multiples of the period on CLOCK_MONOTONIC, which
-    // all processes share, and none reads between them. That needs no file,
-    // lock or message between applets.
+    // all processes of a time namespace share, and between them only for a
+    // first reading or a stale one. That needs no file, lock or message
+    // between applets.
     // QTimer's default coarse timer keeps within 5 % of its interval, as Qt
-    // documents, so each applet ticks once in every window.
+    // documents, so each applet ticks at least once in every window.
     const qint64 windowMs = (qint64(RefreshIntervalMs) * 105 + 99) / 100;
     // After the window, the quarter's slack and the time of the reads
     // themselves. The price is GPU readings up to a period old while the
@@ -102,16 +103,18 @@ Turn turn(const Decision &decision, const Instant &now, const std::optional<Inst
     if (!lastRead)
         return Turn::First;
     const Schedule &schedule = decision.schedule;
-    // Out of turn, but no reading older than a period is shown: a window
-    // missed on a stalled event loop, or a system suspend, which stops
-    // CLOCK_MONOTONIC but not CLOCK_BOOTTIME.
+    // Floor division: the window at or before now, also for times below 0.
+    const qint64 windowStart =
+        now.monotonicMs - ((now.monotonicMs % schedule.periodMs) + schedule.periodMs) % schedule.periodMs;
+    const bool inWindow = now.monotonicMs - windowStart < schedule.windowMs;
+    if (inWindow && lastRead->monotonicMs < windowStart)
+        return Turn::Window;
+    // Out of turn, but no reading a period old is shown: a window missed on
+    // a stalled event loop, or a system suspend, which stops CLOCK_MONOTONIC
+    // but not CLOCK_BOOTTIME.
     if (now.boottimeMs - lastRead->boottimeMs >= schedule.periodMs)
         return Turn::Stale;
-    // Floor division: the window at or before now, also for times below 0.
-    const qint64 windowStart = now.monotonicMs - ((now.monotonicMs % schedule.periodMs) + schedule.periodMs) % schedule.periodMs;
-    if (now.monotonicMs - windowStart >= schedule.windowMs)
-        return Turn::BetweenWindows;
-    return lastRead->monotonicMs < windowStart ? Turn::Window : Turn::ReadThisWindow;
+    return inWindow ? Turn::ReadThisWindow : Turn::BetweenWindows;
 }
 
 bool reads(Turn turn)

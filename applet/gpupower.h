@@ -30,8 +30,9 @@ enum class Case {
     // Our reads keep nothing awake that would sleep: the card does not
     // suspend at run time, or our reads take no reference. Read every cycle.
     EveryCycle,
-    // Our reads may be what keeps it awake: read only in the windows that
-    // every reader on the machine shares.
+    // Our reads may be what keeps it awake: read in the windows that every
+    // reader on the machine shares, and out of them only for a first
+    // reading or one that has grown a period old.
     CouldAutosuspend,
 };
 
@@ -45,7 +46,7 @@ enum class Reason {
     RuntimePmError,     // runtime_status "error"
     UnknownStatus,      // a runtime_status of no other kind
     NoControlFile,      // no control file, as in older captures
-    ControlNotAuto,     // control "on": runtime PM forbidden
+    ControlOn,     // control "on": runtime PM forbidden
     InUse,              // runtime_usage above 0: someone holds a reference
     NeverAutosuspends,  // a negative autosuspend delay
     Idle,               // control auto (or unreadable), active, no reference held
@@ -58,7 +59,7 @@ enum class Reason {
 struct Schedule
 {
     qint64 periodMs = 0;
-    // Long enough for each applet's timer to tick in it once.
+    // Long enough for each applet's timer to tick in it at least once.
     qint64 windowMs = 0;
 };
 

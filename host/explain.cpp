@@ -172,7 +172,7 @@ QString powerReason(gpupower::Reason reason)
     case gpupower::Reason::RuntimePmError: return u"its runtime power management failed"_s;
     case gpupower::Reason::UnknownStatus: return u"a power state the applet does not know"_s;
     case gpupower::Reason::NoControlFile: return u"no control file says whether it may suspend"_s;
-    case gpupower::Reason::ControlNotAuto: return u"control is not auto: it may not suspend"_s;
+    case gpupower::Reason::ControlOn: return u"control is on: it may not suspend"_s;
     case gpupower::Reason::InUse: return u"runtime_usage above 0: another user holds it awake"_s;
     case gpupower::Reason::NeverAutosuspends: return u"a negative delay: it never suspends by itself"_s;
     case gpupower::Reason::Idle: return u"idle"_s;
@@ -218,8 +218,9 @@ QString powerLine(const GpuRead &gpu)
     QString control = u"control auto"_s;
     QString usage = u"no runtime_usage"_s;
     for (const FileRead &file : gpu.powerFiles) {
-        if (file.file == files::PowerControl && file.error != 0)
-            control = u"control unreadable"_s;
+        if (file.file == files::PowerControl)
+            control = file.error != 0 ? u"control unreadable"_s
+                                      : u"control "_s + printable::name(QByteArrayView(file.bytes).trimmed());
         if (file.file == files::RuntimeUsage && file.error == 0)
             usage = u"runtime_usage "_s + printable::name(QByteArrayView(file.bytes).trimmed());
     }
@@ -294,7 +295,7 @@ QList<Note> surprisingNotes(const Report &report)
                           + shown.memUsage});
     if (record.cpu && record.cpu->die && record.cpu->die->degrees > 0
         && record.cpu->die->degrees < record.cpu->temp.degrees) {
-        const hwmon::Driver *driver = hwmon::driverOf(report.sensors.cpuLabel);
+        const hwmon::Driver *driver = report.sensors.cpuDriver;
         notes.append({u"cpuTempTctl"_s,
                       QString::number(shown.cpuTempTctl) + u" °C, below cpuTemp's "_s
                           + QString::number(shown.cpuTemp)

@@ -591,6 +591,8 @@ void TestApplet::idleGpuCanSuspend_data()
                                             << true << two << false << 0 << false << none << none << 0 << 20000 << 12000;
     QTest::newRow("control does not read") << QByteArray("amdgpu") << with("control", "!") << true << two << false << 0
                                            << false << none << none << 0 << 20000 << 12000;
+    QTest::newRow("control neither auto nor on") << QByteArray("amdgpu") << with("control", "\n") << true << two << false
+                                                 << 0 << false << none << none << 0 << 20000 << 12000;
     QTest::newRow("delay does not read") << QByteArray("amdgpu") << with("autosuspend_delay_ms", "!") << true << two
                                          << false << 0 << false << none << none << 0 << 20000 << 12000;
     // Never read, as a read could wake it: it shows 0.
