@@ -11,11 +11,14 @@ namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
-// temp1_input to temp3_input, named once for every cycle.
-constexpr QStringView TempInputs[] = {u"temp1_input", u"temp2_input", u"temp3_input"};
 constexpr QLatin1StringView GpuProperties[] = {"gpuTemp"_L1, "gpuTempJunction"_L1, "gpuTempMem"_L1};
 // The die temperature of an AMD CPU whose temp1 is Tctl.
 constexpr int DieIndex = 3;
+
+FileRead fileRead(QStringView file, kernelfile::Result read, const kernelfile::Buffer &contents)
+{
+    return {file, read.error, read ? QByteArray(contents.constData(), contents.size()) : QByteArray()};
+}
 
 FileRead readFile(const MachineFiles &machine, std::initializer_list<QStringView> path, QStringView file,
                   kernelfile::Form form)
@@ -23,12 +26,12 @@ FileRead readFile(const MachineFiles &machine, std::initializer_list<QStringView
     // Read as QFile (read-only, text mode) would, without its stat calls.
     kernelfile::Buffer contents;
     const kernelfile::Result read = machine.read(path, &contents, form);
-    return {file, read.error, read ? QByteArray(contents.constData(), contents.size()) : QByteArray()};
+    return fileRead(file, read, contents);
 }
 
 Reading readTemperature(const MachineFiles &machine, const QString &device, int index, QLatin1StringView property)
 {
-    const QStringView file = TempInputs[index - 1];
+    const QStringView file = files::ReadTempInputs[index - 1];
     Reading reading{property, readFile(machine, {device, u"/", file}, file, kernelfile::OnePage)};
     if (reading.file.error == 0)
         reading.degrees = hwmon::degreesFromFile(reading.file.bytes);
@@ -59,8 +62,7 @@ GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Insta
     const gpupower::Reader power = gpupower::reader(machine, sensors.gpuPath);
     gpu.power = gpupower::decide(*sensors.gpuDriver, [&](gpupower::File file, kernelfile::Buffer *contents) {
         const kernelfile::Result read = power(file, contents);
-        gpu.powerFiles.append({gpupower::path(file), read.error,
-                               read ? QByteArray(contents->constData(), contents->size()) : QByteArray()});
+        gpu.powerFiles.append(fileRead(gpupower::path(file), read, *contents));
         return read;
     });
     gpu.turn = gpupower::turn(gpu.power, now, next->gpuReadAt);

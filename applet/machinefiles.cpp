@@ -4,11 +4,6 @@
 
 namespace vesh {
 
-QString files::tempInput(int index)
-{
-    return TempInputPrefix.toString() + QString::number(index) + TempInputSuffix.toString();
-}
-
 MachineFiles::MachineFiles(const QString &dir)
     : m_root(QDir(dir).absolutePath())
 {

@@ -17,8 +17,8 @@ inline constexpr QStringView HwmonClass = u"/sys/class/hwmon";
 // and the label that tells an AMD CPU's Tctl.
 inline constexpr QStringView DriverName = u"name";
 inline constexpr QStringView TempInputs = u"temp*_input";
-inline constexpr QStringView TempInputPrefix = u"temp";
-inline constexpr QStringView TempInputSuffix = u"_input";
+// The ones a cycle reads, by index from 1: temp1_input to temp3_input.
+inline constexpr QStringView ReadTempInputs[] = {u"temp1_input", u"temp2_input", u"temp3_input"};
 inline constexpr QStringView CpuLabel = u"temp1_label";
 // The runtime power management of the device behind it, which shows its
 // state without waking it: the state, whether it may suspend itself
@@ -37,9 +37,6 @@ inline constexpr QStringView NetClass = u"/sys/class/net";
 // In a class folder's entry (hwmon, net): the link to its device.
 inline constexpr QStringView DeviceLink = u"device";
 inline constexpr QStringView MemInfo = u"/proc/meminfo";
-
-// "temp<index>_input".
-QString tempInput(int index);
 } // namespace files
 
 // Where the machine's files are read: this machine's own /sys and /proc, or
