@@ -20,4 +20,10 @@ Instant now()
     return {milliseconds(CLOCK_MONOTONIC), milliseconds(CLOCK_BOOTTIME), QDateTime::currentMSecsSinceEpoch()};
 }
 
+Instant onRootClock(Instant now, qint64 monotonicOffsetMs)
+{
+    now.monotonicMs -= monotonicOffsetMs;
+    return now;
+}
+
 } // namespace vesh

@@ -22,7 +22,11 @@ struct Instant
 
 using Clock = std::function<Instant()>;
 
-// This machine's clocks now.
+// This machine's clocks now, as this process sees them.
 Instant now();
+
+// now with its monotonic clock on the root time namespace's, for a process
+// whose own is monotonicOffsetMs ahead of it.
+Instant onRootClock(Instant now, qint64 monotonicOffsetMs);
 
 } // namespace vesh

@@ -3,6 +3,7 @@
 #include "hwmon.h"
 #include "kernelfile.h"
 
+#include <cerrno>
 #include <iterator>
 
 namespace vesh::cycle {
@@ -52,6 +53,18 @@ CpuRead readCpu(const MachineFiles &machine, const QString &device, Properties *
     return cpu;
 }
 
+gpupower::Decision decideGpu(const MachineFiles &machine, const Sensors &sensors, QList<FileRead> *powerFiles)
+{
+    const gpupower::Reader power = gpupower::reader(machine, sensors.gpuPath);
+    return gpupower::decide(sensors.gpuDriver, [&](gpupower::File file, kernelfile::Buffer *contents) {
+        const kernelfile::Result read = power(file, contents);
+        if (powerFiles)
+            powerFiles->append(fileRead(gpupower::path(file), read, *contents));
+        return read;
+    });
+}
+
+// now is on the root time namespace's monotonic clock.
 GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Instant &now, Carried *next)
 {
     // Reading a temperature wakes a runtime-suspended card on many drivers,
@@ -59,26 +72,37 @@ GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Insta
     // power files show its state without either.
     GpuRead gpu;
     gpu.powerFiles.reserve(std::size(files::PowerFiles));
-    const gpupower::Reader power = gpupower::reader(machine, sensors.gpuPath);
-    gpu.power = gpupower::decide(*sensors.gpuDriver, [&](gpupower::File file, kernelfile::Buffer *contents) {
-        const kernelfile::Result read = power(file, contents);
-        gpu.powerFiles.append(fileRead(gpupower::path(file), read, *contents));
-        return read;
-    });
-    gpu.turn = gpupower::turn(gpu.power, now, next->gpuReadAt);
+    gpu.power = decideGpu(machine, sensors, &gpu.powerFiles);
+    gpupower::Past &past = next->gpu;
+    gpu.turn = gpupower::turn(gpu.power, now, past);
     Properties &shown = next->properties;
     int *const temps[] = {&shown.gpuTemp, &shown.gpuTempJunction, &shown.gpuTempMem};
-    if (gpu.turn == gpupower::Turn::NotRead) {
+    auto showNone = [&] {
         for (int *temp : temps)
             *temp = 0;
-        next->gpuReadAt.reset();
+        past.readAt.reset();
+    };
+    const bool windowed = gpu.power.powerCase == gpupower::Case::CouldAutosuspend;
+    if (gpu.turn == gpupower::Turn::NotRead) {
+        showNone();
     } else if (gpupower::reads(gpu.turn)) {
         gpu.readings.reserve(std::size(temps));
         for (int index = 1; index <= 3; ++index) {
             gpu.readings.append(readTemperature(machine, sensors.gpuPath, index, GpuProperties[index - 1]));
-            *temps[index - 1] = gpu.readings.last().degrees;
+            // A sensor the card does not have is no failure: it shows 0.
+            const int error = gpu.readings.last().file.error;
+            gpu.failed = gpu.failed || (error != 0 && error != ENOENT);
         }
-        next->gpuReadAt = now;
+        past.triedAt = now;
+        if (!gpu.failed || !windowed) {
+            for (qsizetype i = 0; i < gpu.readings.size(); ++i)
+                *temps[i] = gpu.readings.at(i).degrees;
+            past.readAt = now;
+        } else if (!past.readAt || !gpupower::showable(gpu.power, *past.readAt, now)) {
+            showNone();
+        } // else the last readings stay shown, and the window is not counted as read
+    } else if (windowed && past.readAt && !gpupower::showable(gpu.power, *past.readAt, now)) {
+        showNone();
     } // else the last readings stay shown
     return gpu;
 }
@@ -116,12 +140,24 @@ Sensors sensorsOf(const discovery::Devices &found)
     return sensors;
 }
 
-Carried start(const Sensors &sensors)
+Carried start(const MachineFiles &machine, const Sensors &sensors)
 {
     Carried carried;
     carried.properties.cpuLabel = sensors.cpuLabel;
     carried.properties.gpuLabel = sensors.gpuLabel;
+    carried.monotonicOffsetMs = gpupower::monotonicOffsetMs(machine);
     return carried;
+}
+
+GpuWait gpuWait(const MachineFiles &machine, const Sensors &sensors, const Carried &start, const Instant &now)
+{
+    GpuWait wait;
+    if (sensors.gpuPath.isEmpty())
+        return wait;
+    wait.power = decideGpu(machine, sensors, nullptr);
+    if (wait.power->powerCase == gpupower::Case::CouldAutosuspend)
+        wait.waitMs = gpupower::untilWindowMs(wait.power->schedule, onRootClock(now, start.monotonicOffsetMs).monotonicMs);
+    return wait;
 }
 
 Record run(const MachineFiles &machine, const Sensors &sensors, const Carried &before, const Instant &now)
@@ -132,7 +168,8 @@ Record run(const MachineFiles &machine, const Sensors &sensors, const Carried &b
     if (!sensors.cpuPath.isEmpty())
         record.cpu = readCpu(machine, sensors.cpuPath, &shown);
     if (!sensors.gpuPath.isEmpty())
-        record.gpu = readGpu(machine, sensors, now, &record.next);
+        record.gpu = readGpu(machine, sensors, onRootClock(now, before.monotonicOffsetMs), &record.next);
+    record.next.gpu.atStart = false;
 
     // Files under /proc report a size of 0, so read until a read returns
     // nothing rather than trusting the size.

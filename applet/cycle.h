@@ -66,6 +66,9 @@ struct GpuRead
     gpupower::Decision power;
     gpupower::Turn turn;
     QList<Reading> readings;    // temp1 to temp3, where this cycle read them
+    // A reading failed (a file there that did not read), and the readings
+    // shown are the last ones, still fresh enough, or 0.
+    bool failed = false;
 };
 
 // The devices a cycle reads, as discovery chose them once.
@@ -87,12 +90,17 @@ NamedValues named(const Properties &properties);
 
 // What one cycle hands to the next: the values shown (a value that a
 // cycle skips keeps its content), the network sample to measure the next
-// against, and the cycle that last read the GPU.
+// against, what the applet knows of its reads of the GPU, and how its
+// monotonic clock stands to the root time namespace's.
 struct Carried
 {
     Properties properties;
     netdev::Sample network;
-    std::optional<Instant> gpuReadAt;
+    // On the root time namespace's monotonic clock.
+    gpupower::Past gpu = {true};
+    // This process's monotonic clock ahead of the root time namespace's,
+    // read once at start.
+    qint64 monotonicOffsetMs = 0;
 };
 
 struct Record
@@ -105,10 +113,23 @@ struct Record
     Carried next; // the values as published after this cycle, and the rest
 };
 
-// Before the first cycle: nothing read yet, the labels as found.
-Carried start(const Sensors &sensors);
+// Before the first cycle: nothing read yet, the labels as found, and the
+// time namespace's offset read from the machine.
+Carried start(const MachineFiles &machine, const Sensors &sensors);
 
-// One cycle at now on the sensors, after the cycle that left before.
+// One cycle at now, on this process's own clocks, on the sensors, after the
+// cycle that left before.
 Record run(const MachineFiles &machine, const Sensors &sensors, const Carried &before, const Instant &now);
+
+// How long a reader that starts at now, on this process's own clocks, waits
+// before its first cycle so that it reads the GPU in a window: 0 where the
+// GPU is read at any time, not at all, or the window is open. With the
+// power decision that says so.
+struct GpuWait
+{
+    std::optional<gpupower::Decision> power; // where a GPU sensor was found
+    qint64 waitMs = 0;
+};
+GpuWait gpuWait(const MachineFiles &machine, const Sensors &sensors, const Carried &start, const Instant &now);
 
 } // namespace vesh::cycle

@@ -25,7 +25,7 @@ std::optional<int> integer(QByteArrayView contents)
 
 } // namespace
 
-Decision decide(const hwmon::Driver &driver, const Reader &read)
+Decision decide(const hwmon::Driver *driver, const Reader &read)
 {
     kernelfile::Buffer contents;
     if (const kernelfile::Result status = read(File::RuntimeStatus, &contents); !status) {
@@ -37,15 +37,19 @@ Decision decide(const hwmon::Driver &driver, const Reader &read)
         return {Case::Asleep,
                 hwmon::trimmedEquals(status, "suspended"_L1) ? Reason::Suspended : Reason::Suspending};
     }
+    // A read during a resume waits for it (and blocks the shell's thread),
+    // or fails on newer kernels: the card is read once it is up.
+    if (hwmon::trimmedEquals(status, "resuming"_L1))
+        return {Case::Asleep, Reason::Resuming};
     // radeon and nouveau answer an error while the card is off and keep
     // nothing awake.
-    if (!driver.readsMarkBusy)
+    if (!driver || !driver->readsMarkBusy)
         return {Case::EveryCycle, Reason::ReadsDoNotMarkBusy};
     if (hwmon::trimmedEquals(status, "unsupported"_L1))
         return {Case::EveryCycle, Reason::RuntimePmDisabled};
     if (hwmon::trimmedEquals(status, "error"_L1))
         return {Case::EveryCycle, Reason::RuntimePmError};
-    if (!hwmon::trimmedEquals(status, "active"_L1) && !hwmon::trimmedEquals(status, "resuming"_L1))
+    if (!hwmon::trimmedEquals(status, "active"_L1))
         return {Case::EveryCycle, Reason::UnknownStatus};
 
     // A file that is there but does not read is never taken as leave to
@@ -63,7 +67,7 @@ Decision decide(const hwmon::Driver &driver, const Reader &read)
 
     const std::optional<int> delayRead =
         read(File::AutosuspendDelay, &contents) ? integer(QByteArrayView(contents)) : std::nullopt;
-    const int delayMs = delayRead.value_or(driver.autosuspendDelayMs);
+    const int delayMs = delayRead.value_or(driver->autosuspendDelayMs);
     if (delayMs < 0)
         return {Case::EveryCycle, Reason::NeverAutosuspends};
     return {Case::CouldAutosuspend, Reason::Idle, delayMs, !delayRead, schedule(delayMs)};
@@ -73,23 +77,50 @@ Schedule schedule(int delayMs)
 {
     // amdgpu marks the card busy on every temperature read, and the PM core
     // suspends it between its delay and a quarter more after the last mark.
-    // Applets that each spaced their own reads would interleave, and the
-    // card would never be left alone that long; so every applet reads only
-    // in windows at whole multiples of the period on CLOCK_MONOTONIC, which
-    // all processes of a time namespace share, and between them only for a
-    // first reading or a stale one. That needs no file, lock or message
-    // between applets.
+    // Readers that each spaced their own reads would interleave, and the
+    // card would never be left alone that long; so every reader reads only
+    // in windows at whole multiples of the period on the root time
+    // namespace's CLOCK_MONOTONIC, the clock of the PM core's own timer.
+    // That needs no file, lock or message between readers.
     // QTimer's default coarse timer keeps within 5 % of its interval, as Qt
     // documents, so each applet ticks at least once in every window.
     const qint64 windowMs = (qint64(RefreshIntervalMs) * 105 + 99) / 100;
     // After the window, the quarter's slack and the time of the reads
     // themselves. The price is GPU readings up to a period old while the
-    // card is in use: 8.6 s for the default delay.
+    // card is in use; docs/runner.md gives the figures.
     const qint64 quietMs = (qint64(delayMs) * 5 + 3) / 4 + ReadAllowanceMs;
     return {windowMs + quietMs, windowMs};
 }
 
-Turn turn(const Decision &decision, const Instant &now, const std::optional<Instant> &lastRead)
+qint64 windowStart(const Schedule &schedule, qint64 hostMonotonicMs)
+{
+    // Floor division: the window at or before the moment, also below 0.
+    const qint64 period = schedule.periodMs;
+    return hostMonotonicMs - ((hostMonotonicMs % period) + period) % period;
+}
+
+bool inWindow(const Schedule &schedule, qint64 hostMonotonicMs)
+{
+    return hostMonotonicMs - windowStart(schedule, hostMonotonicMs) < schedule.windowMs;
+}
+
+qint64 untilWindowMs(const Schedule &schedule, qint64 hostMonotonicMs)
+{
+    const qint64 start = windowStart(schedule, hostMonotonicMs);
+    if (hostMonotonicMs - start + ReadAllowanceMs <= schedule.windowMs)
+        return 0;
+    return start + schedule.periodMs - hostMonotonicMs;
+}
+
+bool systemSleptBetween(const Instant &before, const Instant &after)
+{
+    // The two clocks are read one after the other, so their difference
+    // wavers by a little; a system suspend and resume takes far longer.
+    constexpr qint64 LeastSleepMs = 100;
+    return (after.boottimeMs - after.monotonicMs) - (before.boottimeMs - before.monotonicMs) > LeastSleepMs;
+}
+
+Turn turn(const Decision &decision, const Instant &now, const Past &past)
 {
     switch (decision.powerCase) {
     case Case::Asleep:
@@ -100,30 +131,31 @@ Turn turn(const Decision &decision, const Instant &now, const std::optional<Inst
     case Case::CouldAutosuspend:
         break;
     }
-    if (!lastRead)
-        return Turn::First;
+    if (past.atStart)
+        return Turn::AtStart;
     const Schedule &schedule = decision.schedule;
-    // Floor division: the window at or before now, also for times below 0.
-    const qint64 windowStart =
-        now.monotonicMs - ((now.monotonicMs % schedule.periodMs) + schedule.periodMs) % schedule.periodMs;
-    const bool inWindow = now.monotonicMs - windowStart < schedule.windowMs;
-    if (inWindow && lastRead->monotonicMs < windowStart)
-        return Turn::Window;
-    // Out of turn, but no reading a period old is shown: a window missed on
-    // a stalled event loop, or a system suspend, which stops CLOCK_MONOTONIC
-    // but not CLOCK_BOOTTIME.
-    if (now.boottimeMs - lastRead->boottimeMs >= schedule.periodMs)
-        return Turn::Stale;
-    return inWindow ? Turn::ReadThisWindow : Turn::BetweenWindows;
+    if (inWindow(schedule, now.monotonicMs)) {
+        // A window whose reads failed does not count as read, nor one the
+        // system has slept in since.
+        const bool readThisWindow = past.readAt && past.readAt->monotonicMs >= windowStart(schedule, now.monotonicMs)
+            && !systemSleptBetween(*past.readAt, now);
+        return readThisWindow ? Turn::ReadThisWindow : Turn::Window;
+    }
+    // Out of a window, only readings from before a system suspend are read
+    // again, once: never for a tick that comes late, which would steal the
+    // card's quiet time from every reader.
+    if (past.readAt && past.triedAt && systemSleptBetween(*past.triedAt, now))
+        return Turn::AfterSystemSleep;
+    return Turn::BetweenWindows;
 }
 
 bool reads(Turn turn)
 {
     switch (turn) {
     case Turn::EveryCycle:
-    case Turn::First:
-    case Turn::Stale:
+    case Turn::AtStart:
     case Turn::Window:
+    case Turn::AfterSystemSleep:
         return true;
     case Turn::NotRead:
     case Turn::ReadThisWindow:
@@ -131,6 +163,13 @@ bool reads(Turn turn)
         return false;
     }
     return false;
+}
+
+bool showable(const Decision &decision, const Instant &readAt, const Instant &now)
+{
+    // Between windows a reading grows up to a period old; a second period
+    // means windows were missed.
+    return now.boottimeMs - readAt.boottimeMs <= 2 * decision.schedule.periodMs && !systemSleptBetween(readAt, now);
 }
 
 qint64 readPeriodMs(const Decision &decision)
@@ -159,6 +198,37 @@ Reader reader(const MachineFiles &machine, const QString &device)
     return [&machine, &device](File file, kernelfile::Buffer *contents) {
         return machine.read({device, u"/", path(file)}, contents, kernelfile::OnePage);
     };
+}
+
+qint64 monotonicOffsetMs(QByteArrayView timensOffsets)
+{
+    // "monotonic   -5   500000000": seconds may be negative, nanoseconds
+    // are not.
+    const QList<QByteArray> lines = timensOffsets.toByteArray().split('\n');
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() != 3 || (fields.at(0) != "monotonic" && fields.at(0) != "1"))
+            continue;
+        bool secondsOk = false;
+        bool nanosecondsOk = false;
+        const qint64 seconds = fields.at(1).toLongLong(&secondsOk, 10);
+        const qint64 nanoseconds = fields.at(2).toLongLong(&nanosecondsOk, 10);
+        // The kernel bounds an offset to what its clocks can hold; far
+        // less than this.
+        constexpr qint64 MostSeconds = qint64(1) << 40;
+        if (secondsOk && nanosecondsOk && seconds > -MostSeconds && seconds < MostSeconds && nanoseconds >= 0
+            && nanoseconds < 1000000000)
+            return seconds * 1000 + nanoseconds / 1000000;
+    }
+    return 0;
+}
+
+qint64 monotonicOffsetMs(const MachineFiles &machine)
+{
+    kernelfile::Buffer contents;
+    if (!machine.read({files::TimensOffsets}, &contents, kernelfile::OnePage))
+        return 0;
+    return monotonicOffsetMs(QByteArrayView(contents));
 }
 
 } // namespace vesh::gpupower

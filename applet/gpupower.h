@@ -22,7 +22,8 @@ enum class File { RuntimeStatus, Control, RuntimeUsage, AutosuspendDelay };
 using Reader = std::function<kernelfile::Result(File, kernelfile::Buffer *contents)>;
 
 enum class Case {
-    // Powered down or going down: not read, its temperatures show 0.
+    // Powered down, going down or coming up: not read, its temperatures
+    // show 0. A read while it resumes would wait for the resume, or fail.
     Asleep,
     // Its power state could not be read: not read either, as a read could
     // wake it.
@@ -31,14 +32,15 @@ enum class Case {
     // suspend at run time, or our reads take no reference. Read every cycle.
     EveryCycle,
     // Our reads may be what keeps it awake: read in the windows that every
-    // reader on the machine shares, and out of them only for a first
-    // reading or one that has grown a period old.
+    // reader on the machine shares, and out of them only at a reader's start
+    // and after a system suspend.
     CouldAutosuspend,
 };
 
 enum class Reason {
     Suspended,
     Suspending,
+    Resuming,
     StatusUnreadable,   // runtime_status is there but did not read
     NoPowerState,       // no runtime_status: the kernel shows no runtime PM
     ReadsDoNotMarkBusy, // a driver whose reads take no runtime-PM reference
@@ -46,16 +48,17 @@ enum class Reason {
     RuntimePmError,     // runtime_status "error"
     UnknownStatus,      // a runtime_status of no other kind
     NoControlFile,      // no control file, as in older captures
-    ControlOn,     // control "on": runtime PM forbidden
+    ControlOn,          // control "on": runtime PM forbidden
     InUse,              // runtime_usage above 0: someone holds a reference
     NeverAutosuspends,  // a negative autosuspend delay
     Idle,               // control auto (or unreadable), active, no reference held
 };
 
-// When a card that could autosuspend is read, on CLOCK_MONOTONIC, the PM
-// core's own clock, which every process shares: in a window at each whole
-// multiple of the period, so that the reads of any number of applets, each
-// on its own timer, fall together and leave the card the same quiet time.
+// When a card that could autosuspend is read: in a window at each whole
+// multiple of the period on the PM core's own clock, CLOCK_MONOTONIC of the
+// root time namespace, so that the reads of any number of readers, each on
+// its own timer and in any process or container, fall together and leave
+// the card the same quiet time.
 struct Schedule
 {
     qint64 periodMs = 0;
@@ -77,27 +80,59 @@ struct Decision
 // The card's case, reading only the files it needs, in order: runtime_status,
 // then, for a driver whose reads mark it busy, control, runtime_usage and
 // autosuspend_delay_ms (the driver's own delay where that does not read).
-Decision decide(const hwmon::Driver &driver, const Reader &read);
+// driver is null for a device of a driver the applet does not read, whose
+// reads are taken to keep nothing awake.
+Decision decide(const hwmon::Driver *driver, const Reader &read);
 
 // The schedule for an autosuspend delay, on the applet's refresh cycle.
 Schedule schedule(int delayMs);
 
-// Whether the card is read on this cycle, and why.
-enum class Turn {
-    NotRead,         // asleep, or its state unknown: its readings show 0
-    EveryCycle,      // as its case says
-    First,           // not read since it last slept, or ever
-    Stale,           // the readings shown are a period old, counting system suspend
-    Window,          // this applet's first cycle in a window
-    ReadThisWindow,  // read already in this window
-    BetweenWindows,  // the card's quiet time
+// Where the windows are, on the root time namespace's monotonic clock: the
+// start of the window at or before a moment, and whether a moment is in it.
+qint64 windowStart(const Schedule &schedule, qint64 hostMonotonicMs);
+bool inWindow(const Schedule &schedule, qint64 hostMonotonicMs);
+
+// How long a reader that would read at hostMonotonicMs waits for a window:
+// 0 where the window it is in leaves time for the reads, else until the
+// next one opens. At most a period.
+qint64 untilWindowMs(const Schedule &schedule, qint64 hostMonotonicMs);
+
+// Whether the system was suspended between two cycles: CLOCK_BOOTTIME
+// counts the time asleep, CLOCK_MONOTONIC does not.
+bool systemSleptBetween(const Instant &before, const Instant &after);
+
+// What a reader knows of its own reads of the card, on the root time
+// namespace's monotonic clock.
+struct Past
+{
+    // The reader's first cycle: an applet's at init, which the shell shows
+    // at once. The runner waits for a window before it.
+    bool atStart = false;
+    // The cycle that took the readings shown, where some are.
+    std::optional<Instant> readAt = std::nullopt;
+    // The last cycle that read the card, whether or not its reads failed.
+    std::optional<Instant> triedAt = std::nullopt;
 };
 
-// The turn of a cycle at now, for an applet that last read the card on the
-// cycle at lastRead (none: not since it last slept, or never).
-Turn turn(const Decision &decision, const Instant &now, const std::optional<Instant> &lastRead);
+// Whether the card is read on this cycle, and why.
+enum class Turn {
+    NotRead,           // asleep, waking up, or its state unknown: its readings show 0
+    EveryCycle,        // as its case says
+    AtStart,           // the reader's first cycle
+    Window,            // the first cycle in a window that reads it
+    ReadThisWindow,    // read already in this window
+    BetweenWindows,    // the card's quiet time
+    AfterSystemSleep,  // between windows, but the readings shown are from before a system suspend
+};
+
+Turn turn(const Decision &decision, const Instant &now, const Past &past);
 
 bool reads(Turn turn);
+
+// Whether readings taken at readAt may still be shown at now, on a card
+// that could autosuspend: not once they are two periods old, counting
+// system suspend, nor when they are from before a system suspend.
+bool showable(const Decision &decision, const Instant &readAt, const Instant &now);
 
 // How often the card is read: every cycle, once a period, or 0 when it is
 // not read.
@@ -106,6 +141,16 @@ qint64 readPeriodMs(const Decision &decision);
 // The device's power files on machine; device is a hwmon folder of the
 // machine (/sys/class/hwmon/hwmonN). Both must outlive the reader.
 Reader reader(const MachineFiles &machine, const QString &device);
+
+// How far this process's CLOCK_MONOTONIC is ahead of the root time
+// namespace's, from the contents of /proc/self/timens_offsets: the
+// "monotonic" line (by its clock number, 1, on early kernels), seconds and
+// nanoseconds. 0 where there is none.
+qint64 monotonicOffsetMs(QByteArrayView timensOffsets);
+
+// The same, read from the machine's files; 0 where the file is absent or
+// does not read, as outside any time namespace.
+qint64 monotonicOffsetMs(const MachineFiles &machine);
 
 // The file's path below a hwmon folder (device/power/...).
 QStringView path(File file);

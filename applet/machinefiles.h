@@ -37,6 +37,9 @@ inline constexpr QStringView NetClass = u"/sys/class/net";
 // In a class folder's entry (hwmon, net): the link to its device.
 inline constexpr QStringView DeviceLink = u"device";
 inline constexpr QStringView MemInfo = u"/proc/meminfo";
+// How far this process's clocks are ahead of the root time namespace's,
+// where it runs in another one (a container, a restored checkpoint).
+inline constexpr QStringView TimensOffsets = u"/proc/self/timens_offsets";
 } // namespace files
 
 // Where the machine's files are read: this machine's own /sys and /proc, or

@@ -52,7 +52,7 @@ void TemperatureApplet::refresh()
 void TemperatureApplet::findHwmonDevices()
 {
     m_sensors = cycle::sensorsOf(discovery::find(m_machine));
-    m_carried = cycle::start(m_sensors);
+    m_carried = cycle::start(m_machine, m_sensors);
 }
 
 } // namespace vesh

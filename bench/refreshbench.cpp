@@ -42,7 +42,7 @@ std::vector<QByteArray> cycleFiles()
     namespace cycle = vesh::cycle;
     const vesh::MachineFiles machine;
     const cycle::Sensors sensors = cycle::sensorsOf(vesh::discovery::find(machine));
-    const cycle::Record record = cycle::run(machine, sensors, cycle::start(sensors), vesh::now());
+    const cycle::Record record = cycle::run(machine, sensors, cycle::start(machine, sensors), vesh::now());
     QStringList paths;
     auto add = [&paths](const QString &device, const cycle::FileRead &file) {
         paths << (device.isEmpty() ? file.file.toString() : device + u'/' + file.file.toString());

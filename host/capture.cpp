@@ -1,6 +1,8 @@
 #include "capture.h"
 
 #include "appletsession.h"
+#include "clocks.h"
+#include "gpupower.h"
 #include "hwmon.h"
 #include "machinefolder.h"
 #include "machinenamespace.h"
@@ -167,8 +169,30 @@ bool copyDeviceLink(const QString &sys, const QString &path, const QString &fold
     return !link.isSymLink() || copyLink(sys, place, link.readSymLink(), counts, error, deviceFolder);
 }
 
+// When the capture reads devices: the applet's power rule, on the machine's
+// clock as the rule counts it.
+struct PowerRule
+{
+    const MachineFiles &machine;
+    Instant now;
+    bool atStart; // read as a reader's first cycle: at once
+};
+
+// Why the power rule leaves a device's temperatures unread; empty for a
+// device that sleeps, which the summary counts.
+QString unreadWhy(const gpupower::Decision &power)
+{
+    if (power.powerCase == gpupower::Case::Unknown)
+        return u"its power state does not read: its temperatures are not read, so as not to wake it"_s;
+    if (power.reason == gpupower::Reason::Resuming)
+        return u"waking up: its temperatures are not read until it is up"_s;
+    if (power.powerCase == gpupower::Case::CouldAutosuspend)
+        return u"out of its read window: its temperatures are not read, so that it can sleep (--now reads them)"_s;
+    return {};
+}
+
 // One entry of /sys/class/hwmon, with the files the applet reads.
-bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, Counts *counts, QString *error)
+bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, const PowerRule &rule, Counts *counts, QString *error)
 {
     QString folder;
     if (!copyClassEntry(sys, entry, QStringLiteral("class/hwmon/") + entry.fileName(), counts, error, &folder))
@@ -179,14 +203,13 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, Counts *counts, 
 
     const QString device = entry.filePath();
     const QString driverName = u'/' + files::DriverName.toString();
-    if (!copyFile(device + driverName, sys + u'/' + folder + driverName, counts, error))
+    QByteArray name;
+    if (!copyFile(device + driverName, sys + u'/' + folder + driverName, counts, error, &name))
         return false;
 
     // The device's power files, read through its device link, which is
     // kept as what it is; nothing beyond it is followed.
-    const QString status = device + u'/' + files::RuntimeStatus.toString();
-    QByteArray statusBytes;
-    if (QFileInfo::exists(status)) {
+    if (QFileInfo::exists(device + u'/' + files::RuntimeStatus.toString())) {
         QString deviceFolder;
         if (!copyDeviceLink(sys, device, folder, counts, error, &deviceFolder))
             return false;
@@ -194,14 +217,21 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, Counts *counts, 
             const QString from = device + u'/' + file.toString();
             if (deviceFolder.isEmpty() || (file != files::RuntimeStatus && !QFileInfo::exists(from)))
                 continue;
-            if (!copyFile(from, sys + u'/' + folder + u'/' + file.toString(), counts, error,
-                          file == files::RuntimeStatus ? &statusBytes : nullptr))
+            if (!copyFile(from, sys + u'/' + folder + u'/' + file.toString(), counts, error))
                 return false;
         }
     }
-    // A sleeping device would wake up to be read.
-    if (hwmon::isAsleep(statusBytes)) {
-        ++counts->asleep;
+    // Reading a temperature may wake the device, or keep it awake: read
+    // only where the applet would read it now.
+    const QString hwmonFolder = files::HwmonClass.toString() + u'/' + entry.fileName();
+    const gpupower::Decision power = gpupower::decide(hwmon::driverOf(QString::fromUtf8(name).trimmed()),
+                                                      gpupower::reader(rule.machine, hwmonFolder));
+    if (!gpupower::reads(gpupower::turn(power, rule.now, {rule.atStart}))) {
+        const QString why = unreadWhy(power);
+        if (why.isEmpty())
+            ++counts->asleep;
+        else
+            counts->notes.append(shownPath(device) + u": "_s + why);
         return true;
     }
 
@@ -235,7 +265,8 @@ bool copyNetInterfaces(const MachineFiles &machine, const QString &sys, QByteArr
     return written;
 }
 
-bool copyMachine(const MachineFiles &machine, const QString &root, Counts *counts, bool *hwmonFound, QString *error)
+bool copyMachine(const MachineFiles &machine, const QString &root, bool readNow, Counts *counts, bool *hwmonFound,
+                 QString *error)
 {
     const QString sys = root + QStringLiteral("/sys");
     const QString hwmonClass = machine.path(files::HwmonClass);
@@ -247,8 +278,9 @@ bool copyMachine(const MachineFiles &machine, const QString &root, Counts *count
         }
         const QFileInfoList entries =
             QDir(hwmonClass).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        const PowerRule rule{machine, onRootClock(vesh::now(), gpupower::monotonicOffsetMs(machine)), readNow};
         for (const QFileInfo &entry : entries) {
-            if (!copyHwmonEntry(sys, entry, counts, error))
+            if (!copyHwmonEntry(sys, entry, rule, counts, error))
                 return false;
         }
     }
@@ -305,7 +337,8 @@ bool recordReadings(const QString &root, const QStringList &pluginPaths, QString
 
 } // namespace
 
-bool captureMachine(const QString &dir, const QString &machineDir, const QStringList &pluginPaths, QString *error)
+bool captureMachine(const QString &dir, const QString &machineDir, const QStringList &pluginPaths, bool readNow,
+                    QString *error)
 {
     const QFileInfo target(dir);
     if (target.exists() && !(target.isDir() && QDir(dir).isEmpty(QDir::AllEntries | QDir::System | QDir::Hidden
@@ -332,7 +365,7 @@ bool captureMachine(const QString &dir, const QString &machineDir, const QString
     Counts counts;
     bool hwmonFound = false;
     const MachineFiles machine = machineDir.isEmpty() ? MachineFiles() : MachineFiles(machineDir);
-    if (!copyMachine(machine, root, &counts, &hwmonFound, error))
+    if (!copyMachine(machine, root, readNow, &counts, &hwmonFound, error))
         return false;
 
     // Where no mount namespace can be had, the capture is still worth having.

@@ -53,6 +53,7 @@ struct Report
     cycle::Record record;
     QList<Interface> counted;
     bool netClassFound = false; // /sys/class/net was there to tell
+    bool inWindow = false;      // the runner waited for the card's read window
 };
 
 // A reading and why it is as it is, in a user's words.
@@ -76,15 +77,16 @@ QList<Interface> countedInterfaces(const MachineFiles &machine, const FileRead &
     return counted;
 }
 
-Report makeReport(const QString &machineDir)
+Report makeReport(const QString &machineDir, bool inWindow)
 {
     const MachineFiles machine = machineDir.isEmpty() ? MachineFiles() : MachineFiles(machineDir);
     Report report;
     report.machine = machineDir;
+    report.inWindow = inWindow;
     report.hwmonFound = QFileInfo(machine.path(files::HwmonClass)).isDir();
     report.found = discovery::find(machine);
     report.sensors = cycle::sensorsOf(report.found);
-    report.record = cycle::run(machine, report.sensors, cycle::start(report.sensors), vesh::now());
+    report.record = cycle::run(machine, report.sensors, cycle::start(machine, report.sensors), vesh::now());
     report.netClassFound = QFileInfo(machine.path(files::NetClass)).isDir();
     report.counted = countedInterfaces(machine, report.record.network);
     return report;
@@ -165,6 +167,7 @@ QString powerReason(gpupower::Reason reason)
     switch (reason) {
     case gpupower::Reason::Suspended: return u"suspended"_s;
     case gpupower::Reason::Suspending: return u"suspending"_s;
+    case gpupower::Reason::Resuming: return u"resuming"_s;
     case gpupower::Reason::StatusUnreadable: return u"runtime_status did not read"_s;
     case gpupower::Reason::NoPowerState: return u"the kernel shows no runtime power management for it"_s;
     case gpupower::Reason::ReadsDoNotMarkBusy: return u"its driver's temperature reads keep nothing awake"_s;
@@ -205,6 +208,8 @@ QString powerLine(const GpuRead &gpu)
     const QString reason = powerReason(gpu.power.reason);
     switch (gpu.power.powerCase) {
     case gpupower::Case::Asleep:
+        if (gpu.power.reason == gpupower::Reason::Resuming)
+            return powerCase + u" ("_s + reason + u"): not read until it is up, as a read would wait for the resume or fail"_s;
         return powerCase + u" ("_s + reason + u"): left asleep, its temperatures are not read"_s;
     case gpupower::Case::Unknown:
         return powerCase + u" ("_s + reason + u"): not read, so that it is not woken"_s;
@@ -265,7 +270,10 @@ QList<Note> missingNotes(const Report &report)
         for (const char *property : {"gpuTemp", "gpuTempJunction", "gpuTempMem", "gpuLabel"})
             notes.append({QLatin1StringView(property), why});
     } else if (record.gpu->readings.isEmpty()) {
-        const QString why = record.gpu->power.powerCase == gpupower::Case::Asleep
+        const gpupower::Decision &power = record.gpu->power;
+        const QString why = power.reason == gpupower::Reason::Resuming
+            ? u"the card is waking up; the applet reads it once it is up"_s
+            : power.powerCase == gpupower::Case::Asleep
             ? u"the card is asleep; the applet leaves it so, and reads it once it wakes up"_s
             : u"the card's power state does not read; the applet does not read it, so as not to wake it"_s;
         for (const char *property : {"gpuTemp", "gpuTempJunction", "gpuTempMem"})
@@ -433,6 +441,10 @@ Part gpuPart(const Report &report, const GpuRead &gpu)
         powerFiles.append(power.json);
     }
     lines << u"  "_s + powerLine(gpu);
+    const bool windowed = gpu.power.powerCase == gpupower::Case::CouldAutosuspend;
+    if (windowed)
+        lines << (report.inWindow ? u"  read here in its window: vesh-host waits for one before it reads the card"_s
+                                  : u"  read here at once (--now), outside its window if need be"_s);
     // The first keys, of runtime_status, as before the other files were read.
     QJsonObject power = powerFiles.first().toObject();
     power.insert(u"asleep"_s, gpu.power.powerCase == gpupower::Case::Asleep);
@@ -440,9 +452,10 @@ Part gpuPart(const Report &report, const GpuRead &gpu)
     power.insert(u"case"_s, powerCaseName(gpu.power.powerCase));
     power.insert(u"reason"_s, powerReason(gpu.power.reason));
     power.insert(u"readPeriodMs"_s, gpupower::readPeriodMs(gpu.power));
-    if (gpu.power.powerCase == gpupower::Case::CouldAutosuspend) {
+    if (windowed) {
         power.insert(u"delayMs"_s, gpu.power.delayMs);
         power.insert(u"delayIsDefault"_s, gpu.power.delayIsDefault);
+        power.insert(u"readInWindow"_s, report.inWindow);
     }
     QJsonArray readings;
     for (const Reading &reading : gpu.readings) {
@@ -552,9 +565,9 @@ QStringList toText(const Report &report)
 
 } // namespace
 
-void explainMachine(const QString &machineDir, bool json)
+void explainMachine(const QString &machineDir, bool json, bool inWindow)
 {
-    const Report report = makeReport(machineDir);
+    const Report report = makeReport(machineDir, inWindow);
     const QByteArray out = json ? QJsonDocument(toJson(report)).toJson(QJsonDocument::Compact) + '\n'
                                 : (toText(report).join(u'\n') + u'\n').toUtf8();
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);

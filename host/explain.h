@@ -11,7 +11,8 @@ namespace vesh {
 // or nothing does so, and why a reading that surprises is right. As text,
 // or as one JSON object. Of the devices it reads nothing the applet does
 // not read, so it never wakes a sleeping card; beyond them, only the
-// interfaces' device links in /sys/class/net.
-void explainMachine(const QString &machineDir, bool json);
+// interfaces' device links in /sys/class/net. inWindow: the runner waited
+// for the card's read window, as it does unless told to read at once.
+void explainMachine(const QString &machineDir, bool json, bool inWindow);
 
 } // namespace vesh

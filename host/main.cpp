@@ -6,6 +6,8 @@
 #include "appletsession.h"
 #include "capture.h"
 #include "explain.h"
+#include "gpuwindow.h"
+#include "machinefiles.h"
 #include "machinefolder.h"
 #include "machinenamespace.h"
 #include "options.h"
@@ -64,8 +66,13 @@ int main(int argc, char *argv[])
 
     if (!options.machine.isEmpty() && !vesh::machinefolder::check(options.machine, &error))
         return fail(error);
+    // The runner's one cycle, or its applets' first, reads a card that
+    // could suspend itself in its window, as every applet's later cycles do.
+    const vesh::MachineFiles machine =
+        options.machine.isEmpty() ? vesh::MachineFiles() : vesh::MachineFiles(options.machine);
     if (options.explain) {
-        vesh::explainMachine(options.machine, options.json);
+        const bool inWindow = !options.now && vesh::waitForGpuWindow(machine);
+        vesh::explainMachine(options.machine, options.json, inWindow);
         return 0;
     }
     if (!options.machine.isEmpty()) {
@@ -79,10 +86,14 @@ int main(int argc, char *argv[])
     const std::unique_ptr<QCoreApplication> app = vesh::makeApplication(argc, argv, options);
     if (commandLine.answerHelpOrVersion())
         return 0;
+    // A capture reads the folder as it is; the applets, the machine they
+    // are shown. Before the signal handlers, so that Ctrl-C ends a wait.
+    if (!options.now)
+        vesh::waitForGpuWindow(options.capture.isEmpty() ? vesh::MachineFiles() : machine);
     vesh::quitOnTerminationSignals();
 
     if (!options.capture.isEmpty()) {
-        if (!vesh::captureMachine(options.capture, options.machine, options.plugins, &error))
+        if (!vesh::captureMachine(options.capture, options.machine, options.plugins, options.now, &error))
             return fail(error);
         return 0;
     }

@@ -30,6 +30,10 @@ CommandLine::CommandLine()
                 QStringLiteral("Print what the applet sees on this machine (or on --machine) and "
                                "why: every hwmon device and whether it is read, the readings, and "
                                "why a reading shows 0 or nothing. With --json, as one JSON object."))
+    , m_now(QStringLiteral("now"),
+            QStringLiteral("Read a graphics card that could suspend itself at once, rather than waiting "
+                           "up to a period for its next read window. The read keeps an idle card awake "
+                           "for another autosuspend delay and more."))
 #ifdef VESH_HOST_QML
     , m_qml(QStringLiteral("qml"),
             QStringLiteral("Show the applet through the QML scene in <file>, whose root has "
@@ -42,7 +46,7 @@ CommandLine::CommandLine()
 {
     m_parser.setApplicationDescription(QStringLiteral(
         "Loads panel applet plugins as the shell does and prints their properties on every update."));
-    m_parser.addOptions({m_once, m_count, m_json, m_machine, m_capture, m_explain});
+    m_parser.addOptions({m_once, m_count, m_json, m_machine, m_capture, m_explain, m_now});
 #ifdef VESH_HOST_QML
     m_parser.addOptions({m_qml, m_screenshot, m_dark});
 #endif
@@ -82,6 +86,7 @@ bool CommandLine::parse(const QStringList &arguments, Options *options, QString 
     }
 #endif
     options->explain = m_parser.isSet(m_explain);
+    options->now = m_parser.isSet(m_now);
     if (options->explain
         && (options->once || m_parser.isSet(m_count) || m_parser.isSet(m_capture) || !options->qml.isEmpty())) {
         *error = QStringLiteral("--explain goes with --machine and --json only");

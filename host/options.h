@@ -15,6 +15,8 @@ struct Options
     QString machine;
     QString capture; // absolute
     bool explain = false;
+    // Read a card that could autosuspend at once, not in its next window.
+    bool now = false;
     QString qml;
     QString screenshot;
     bool dark = false;
@@ -46,6 +48,7 @@ private:
     QCommandLineOption m_machine;
     QCommandLineOption m_capture;
     QCommandLineOption m_explain;
+    QCommandLineOption m_now;
 #ifdef VESH_HOST_QML
     QCommandLineOption m_qml;
     QCommandLineOption m_screenshot;

@@ -1,0 +1,14 @@
+#pragma once
+
+namespace vesh {
+
+class MachineFiles;
+
+// Where the machine's chosen graphics card could suspend itself, waits for
+// its next read window, saying on standard error that it waits and for how
+// long at most, so that a reader that lives a moment reads it where every
+// applet does and leaves it its quiet time. The decision is the applet's
+// own. Whether the card is read in windows, so that the wait applied.
+bool waitForGpuWindow(const MachineFiles &machine);
+
+} // namespace vesh
