@@ -92,19 +92,19 @@ Schedule schedule(int delayMs)
     return {windowMs + quietMs, windowMs};
 }
 
-qint64 windowStart(const Schedule &schedule, qint64 hostMonotonicMs)
+qint64 windowStart(Schedule schedule, qint64 hostMonotonicMs)
 {
     // Floor division: the window at or before the moment, also below 0.
     const qint64 period = schedule.periodMs;
     return hostMonotonicMs - ((hostMonotonicMs % period) + period) % period;
 }
 
-bool inWindow(const Schedule &schedule, qint64 hostMonotonicMs)
+bool inWindow(Schedule schedule, qint64 hostMonotonicMs)
 {
     return hostMonotonicMs - windowStart(schedule, hostMonotonicMs) < schedule.windowMs;
 }
 
-qint64 untilWindowMs(const Schedule &schedule, qint64 hostMonotonicMs)
+qint64 untilWindowMs(Schedule schedule, qint64 hostMonotonicMs)
 {
     const qint64 start = windowStart(schedule, hostMonotonicMs);
     if (hostMonotonicMs - start + ReadAllowanceMs <= schedule.windowMs)

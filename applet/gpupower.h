@@ -89,13 +89,13 @@ Schedule schedule(int delayMs);
 
 // Where the windows are, on the root time namespace's monotonic clock: the
 // start of the window at or before a moment, and whether a moment is in it.
-qint64 windowStart(const Schedule &schedule, qint64 hostMonotonicMs);
-bool inWindow(const Schedule &schedule, qint64 hostMonotonicMs);
+qint64 windowStart(Schedule schedule, qint64 hostMonotonicMs);
+bool inWindow(Schedule schedule, qint64 hostMonotonicMs);
 
 // How long a reader that would read at hostMonotonicMs waits for a window:
 // 0 where the window it is in leaves time for the reads, else until the
 // next one opens. At most a period.
-qint64 untilWindowMs(const Schedule &schedule, qint64 hostMonotonicMs);
+qint64 untilWindowMs(Schedule schedule, qint64 hostMonotonicMs);
 
 // Whether the system was suspended between two cycles: CLOCK_BOOTTIME
 // counts the time asleep, CLOCK_MONOTONIC does not.

@@ -89,12 +89,12 @@ bool CommandLine::parse(const QStringList &arguments, Options *options, QString 
     options->now = m_parser.isSet(m_now);
     if (options->explain
         && (options->once || m_parser.isSet(m_count) || m_parser.isSet(m_capture) || !options->qml.isEmpty())) {
-        *error = QStringLiteral("--explain goes with --machine and --json only");
+        *error = QStringLiteral("--explain goes with --machine, --json and --now only");
         return false;
     }
     if (m_parser.isSet(m_capture)) {
         if (options->once || m_parser.isSet(m_count) || options->json || !options->qml.isEmpty()) {
-            *error = QStringLiteral("--capture goes with --machine and plugin paths only");
+            *error = QStringLiteral("--capture goes with --machine, --now and plugin paths only");
             return false;
         }
         options->capture = QFileInfo(m_parser.value(m_capture)).absoluteFilePath();

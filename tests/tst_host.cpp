@@ -3,6 +3,8 @@
 #include "support/fixturetree.h"
 #include "support/sandbox.h"
 
+#include "clocks.h"
+#include "gpupower.h"
 #include "printable.h"
 
 #include <QtEndian>
@@ -232,7 +234,7 @@ private slots:
         QTest::newRow("missing machine") << QStringList{"--machine", "/nonexistent"}
                                          << "/nonexistent: no such machine folder";
         QTest::newRow("explain with count") << QStringList{"--explain", "--count", "2"}
-                                            << "--explain goes with --machine and --json only";
+                                            << "--explain goes with --machine, --json and --now only";
         QTest::newRow("capture where nothing can be written")
             << QStringList{"--capture", "/proc/vesh-capture"} << "/proc/vesh-capture: cannot write beside it";
     }
@@ -370,7 +372,7 @@ private slots:
         QFETCH(QString, machine);
         QTemporaryDir scratch;
         const QString capture = scratch.filePath(QStringLiteral("capture"));
-        const Run made = runHost({QStringLiteral("--machine"), machine, QStringLiteral("--capture"), capture, Plugin});
+        const Run made = runHost({QStringLiteral("--machine"), machine, QStringLiteral("--now"), QStringLiteral("--capture"), capture, Plugin});
         QVERIFY2(made.exitCode == 0, made.err.constData());
         QVERIFY2(made.out.contains("Show it with: vesh-host --machine " + capture.toUtf8()), made.out.constData());
 
@@ -405,12 +407,12 @@ private slots:
                 QCOMPARE(before.value(file.key()), file.value());
         }
         // A capture passes the checks of a machine folder.
-        QVERIFY2(runHost({QStringLiteral("--machine"), capture, QStringLiteral("--capture"),
+        QVERIFY2(runHost({QStringLiteral("--machine"), capture, QStringLiteral("--now"), QStringLiteral("--capture"),
                           scratch.filePath(QStringLiteral("again")), Plugin})
                          .exitCode
                      == 0,
                  "a capture of a capture failed");
-        const Run again = runHost({QStringLiteral("--machine"), machine, QStringLiteral("--capture"), capture, Plugin});
+        const Run again = runHost({QStringLiteral("--machine"), machine, QStringLiteral("--now"), QStringLiteral("--capture"), capture, Plugin});
         QCOMPARE(again.exitCode, 1);
         QVERIFY2(again.err.contains("already exists and is not an empty folder"), again.err.constData());
         QCOMPARE(tree(capture), before);
@@ -566,7 +568,8 @@ private slots:
             if (name == u"laptop-dgpu-asleep")
                 reasons << QStringLiteral("gpuTemp: the card is asleep") << QStringLiteral("hwmon2: a later GPU device wins");
             else if (name == u"laptop-dgpu-idle")
-                reasons << QStringLiteral("GPU: could autosuspend, read every 8600 ms");
+                reasons << QStringLiteral("GPU: could autosuspend, read every 8600 ms")
+                        << QStringLiteral("text:   read here at once (--now), outside its window if need be");
             else if (name == u"ryzen-radeon")
                 reasons << QStringLiteral("GPU: read every cycle, read every 2000 ms");
             else if (name == u"intel-nouveau")
@@ -650,8 +653,8 @@ private slots:
         }
         if (machine.startsWith(u'<'))
             machine = madeUp.root();
-        const Run text = runHost({QStringLiteral("--explain"), QStringLiteral("--machine"), machine});
-        const Run json = runHost({QStringLiteral("--machine"), machine, QStringLiteral("--explain"), QStringLiteral("--json")});
+        const Run text = runHost({QStringLiteral("--explain"), QStringLiteral("--now"), QStringLiteral("--machine"), machine});
+        const Run json = runHost({QStringLiteral("--machine"), machine, QStringLiteral("--now"), QStringLiteral("--explain"), QStringLiteral("--json")});
         QVERIFY2(text.exitCode == 0 && json.exitCode == 0, text.err.constData());
         QJsonParseError error;
         const QJsonObject report = QJsonDocument::fromJson(json.out, &error).object();
@@ -706,6 +709,106 @@ private slots:
         }
     }
 
+    // A run waits for the card's next read window, on the window the
+    // applet's own rule computes: the fixture's clock offset puts the run
+    // just past a window, so it must wait, however fast it starts. --now
+    // reads at once; what either prints is the same.
+    void runnerWaitsForTheCardsWindow()
+    {
+        FixtureTree machine;
+        QVERIFY(machine.copyFrom(QStringLiteral(VESH_FIXTURES "/machines/laptop-dgpu-idle")));
+        const QString power = QStringLiteral("sys/devices/pci0000:00/0000:00:01.1/0000:01:00.0/0000:02:00.0/0000:03:00.0/power/");
+        QVERIFY(QFileInfo::exists(machine.root() + u'/' + power + QStringLiteral("runtime_status")));
+        machine.write(power + QStringLiteral("autosuspend_delay_ms"), "4000\n");
+        const vesh::gpupower::Schedule schedule = vesh::gpupower::schedule(4000);
+        // An offset that puts the root namespace's clock 50 ms past the end
+        // of a window now, and so a period less than that from the next.
+        const qint64 now = vesh::now().monotonicMs;
+        const qint64 rootNow = now - now % schedule.periodMs + schedule.windowMs + 50;
+        const qint64 offsetMs = now - rootNow;
+        const qint64 seconds = offsetMs >= 0 ? offsetMs / 1000 : -((-offsetMs + 999) / 1000);
+        machine.write(QStringLiteral("proc/self/timens_offsets"),
+                      "monotonic " + QByteArray::number(seconds) + ' '
+                          + QByteArray::number((offsetMs - seconds * 1000) * 1000000) + "\nboottime 0 0\n");
+
+        QFile file(QStringLiteral(VESH_FIXTURES "/machines/laptop-dgpu-idle/expected.json"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject expected = QJsonDocument::fromJson(file.readAll())["updates"][0].toObject();
+        const QRegularExpression waiting(
+            QStringLiteral("^vesh-host: waiting ([0-9.]+) s at most for the graphics card's next read window"));
+        for (const bool readNow : {false, true}) {
+            QStringList arguments{QStringLiteral("--machine"), machine.root(), QStringLiteral("--explain"),
+                                  QStringLiteral("--json")};
+            if (readNow)
+                arguments << QStringLiteral("--now");
+            const Run run = runHost(arguments);
+            QVERIFY2(run.exitCode == 0, run.err.constData());
+            const QRegularExpressionMatch wait = waiting.match(QString::fromUtf8(run.err));
+            QCOMPARE(wait.hasMatch(), !readNow);
+            if (!readNow) {
+                const double seconds = wait.captured(1).toDouble();
+                QVERIFY2(seconds > 0 && seconds * 1000 <= schedule.periodMs - schedule.windowMs, run.err.constData());
+            }
+            const QJsonObject report = QJsonDocument::fromJson(run.out).object();
+            QCOMPARE(report[u"gpu"][u"power"][u"readInWindow"].toBool(), !readNow);
+            QCOMPARE(report[u"properties"].toObject(), expected);
+        }
+    }
+
+    // A capture reads a device's temperatures only where the applet's power
+    // rule would: never a card asleep, waking up, or whose power state does
+    // not read.
+    void captureFollowsThePowerRule_data()
+    {
+        QTest::addColumn<QByteArray>("driver");
+        QTest::addColumn<QByteArray>("status"); // "<folder>": there, but does not read
+        QTest::addColumn<bool>("temperatures"); // read into the capture
+        QTest::addColumn<QString>("said");
+
+        QTest::newRow("power state does not read") << QByteArray("amdgpu") << QByteArray("<folder>") << false
+                                                   << "its power state does not read";
+        QTest::newRow("power state does not read, nvme") << QByteArray("nvme") << QByteArray("<folder>") << false
+                                                         << "its power state does not read";
+        QTest::newRow("resuming") << QByteArray("amdgpu") << QByteArray("resuming\n") << false
+                                  << "waking up: its temperatures are not read";
+        QTest::newRow("suspended") << QByteArray("nouveau") << QByteArray("suspended\n") << false
+                                   << "(1 asleep: only name and power state read)";
+        QTest::newRow("active, read every cycle") << QByteArray("nouveau") << QByteArray("active\n") << true
+                                                  << "Captured 1 hwmon device";
+        QTest::newRow("idle, in its window") << QByteArray("amdgpu") << QByteArray("active\n") << true
+                                             << "Captured 1 hwmon device";
+    }
+
+    void captureFollowsThePowerRule()
+    {
+        QFETCH(QByteArray, driver);
+        QFETCH(QByteArray, status);
+        QFETCH(bool, temperatures);
+        QFETCH(QString, said);
+
+        FixtureTree machine;
+        machine.addHwmon(QStringLiteral("hwmon0"), driver + '\n',
+                         {{QStringLiteral("temp1_input"), "41000\n"}, {QStringLiteral("temp2_input"), "44000\n"}});
+        const QString power = FixtureTree::parentDevice(QStringLiteral("hwmon0")) + QStringLiteral("/power/");
+        if (status == "<folder>")
+            machine.makeFolder(power + QStringLiteral("runtime_status"));
+        else
+            machine.write(power + QStringLiteral("runtime_status"), status);
+        machine.write(power + QStringLiteral("control"), "auto\n");
+        // Windows 2.475 s apart: the capture waits for one.
+        machine.write(power + QStringLiteral("autosuspend_delay_ms"), "100\n");
+        machine.write(QStringLiteral("proc/meminfo"), "MemTotal: 1000 kB\n");
+        QTemporaryDir scratch;
+        const QString capture = scratch.filePath(QStringLiteral("capture"));
+        const Run run = runHost({QStringLiteral("--machine"), machine.root(), QStringLiteral("--capture"), capture, Plugin});
+        QVERIFY2(run.exitCode == 0, run.err.constData());
+        QVERIFY2(run.out.contains(said.toUtf8()), run.out.constData());
+        const QString device = capture + u'/' + FixtureTree::hwmonDevice(QStringLiteral("hwmon0"));
+        QVERIFY(QFileInfo::exists(device + QStringLiteral("/name")));
+        QCOMPARE(QFileInfo::exists(device + QStringLiteral("/temp1_input")), temperatures);
+        QCOMPARE(QFileInfo::exists(device + QStringLiteral("/temp2_input")), temperatures);
+    }
+
     // --explain's properties are what the applet publishes on that machine,
     // for every fixture machine and a capture made to be hostile.
     void explainTellsWhatTheAppletPublishes_data()
@@ -728,8 +831,8 @@ private slots:
             madeUp.write(QStringLiteral("proc/meminfo"), "MemTotal: 1000 kB\n");
             machine = madeUp.root();
         }
-        const Run explain = runHost({QStringLiteral("--machine"), machine, QStringLiteral("--explain"), QStringLiteral("--json")});
-        const Run once = runHost({QStringLiteral("--machine"), machine, QStringLiteral("--once"), QStringLiteral("--json")});
+        const Run explain = runHost({QStringLiteral("--machine"), machine, QStringLiteral("--now"), QStringLiteral("--explain"), QStringLiteral("--json")});
+        const Run once = runHost({QStringLiteral("--machine"), machine, QStringLiteral("--now"), QStringLiteral("--once"), QStringLiteral("--json")});
         QVERIFY2(explain.exitCode == 0 && once.exitCode == 0, explain.err + once.err);
         const QJsonObject told = QJsonDocument::fromJson(explain.out)[u"properties"].toObject();
         QCOMPARE(told.size(), 9);

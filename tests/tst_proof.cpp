@@ -229,7 +229,7 @@ private slots:
         for (const QString &machine : machineNames) {
             QProcess host;
             host.setProcessEnvironment(sandbox::childEnvironment());
-            emulator::start(host, Host, {QStringLiteral("--machine"), Machines + u'/' + machine, QStringLiteral("--json"),
+            emulator::start(host, Host, {QStringLiteral("--machine"), Machines + u'/' + machine, QStringLiteral("--now"), QStringLiteral("--json"),
                               QStringLiteral("--count"), QStringLiteral("2"), Plugin});
             QVERIFY(host.waitForFinished(60000));
             QVERIFY2(host.exitCode() == 0, host.readAllStandardError().constData());
