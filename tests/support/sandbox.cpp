@@ -84,6 +84,11 @@ bool runOn(const QString &root, const std::function<void()> &body)
     return status == 0;
 }
 
+QStringList runnerOn(const QString &root)
+{
+    return {QStringLiteral("--machine"), root};
+}
+
 QProcessEnvironment childEnvironment()
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
