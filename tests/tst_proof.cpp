@@ -229,8 +229,9 @@ private slots:
         for (const QString &machine : machineNames) {
             QProcess host;
             host.setProcessEnvironment(sandbox::childEnvironment());
-            emulator::start(host, Host, {QStringLiteral("--machine"), Machines + u'/' + machine, QStringLiteral("--now"), QStringLiteral("--json"),
-                              QStringLiteral("--count"), QStringLiteral("2"), Plugin});
+            emulator::start(host, Host,
+                            sandbox::runnerOn(Machines + u'/' + machine)
+                                + QStringList{QStringLiteral("--json"), QStringLiteral("--count"), QStringLiteral("2"), Plugin});
             QVERIFY(host.waitForFinished(60000));
             QVERIFY2(host.exitCode() == 0, host.readAllStandardError().constData());
             const QList<QByteArray> lines = host.readAllStandardOutput().trimmed().split('\n');
@@ -448,11 +449,11 @@ private slots:
         REQUIRE_SANDBOX();
         QProcess valgrind;
         valgrind.start(QStringLiteral("valgrind"),
-                       {QStringLiteral("--leak-check=full"), QStringLiteral("--show-leak-kinds=definite,indirect"),
+                       QStringList{QStringLiteral("--leak-check=full"), QStringLiteral("--show-leak-kinds=definite,indirect"),
                         QStringLiteral("--errors-for-leak-kinds=definite,indirect"),
-                        QStringLiteral("--num-callers=40"), Host, QStringLiteral("--machine"),
-                        Machines + QLatin1StringView("/ryzen-radeon"), QStringLiteral("--count"), QStringLiteral("3"),
-                        Plugin});
+                        QStringLiteral("--num-callers=40"), Host}
+                           + sandbox::runnerOn(Machines + QLatin1StringView("/ryzen-radeon"))
+                           + QStringList{QStringLiteral("--count"), QStringLiteral("3"), Plugin});
         QVERIFY(valgrind.waitForFinished(300000));
         QCOMPARE(valgrind.exitCode(), 0);
         const QByteArray report = valgrind.readAllStandardError();

@@ -2,6 +2,7 @@
 
 #include <QProcessEnvironment>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -23,6 +24,12 @@ inline constexpr bool AddressSanitizer = true;
 #else
 inline constexpr bool AddressSanitizer = false;
 #endif
+
+// The runner's options that run it, and the real plugin it loads, on the
+// fixture machine at root, in a private mount namespace of its own: every
+// test that does so names its machine through this, so what such runs need
+// is said here once.
+QStringList runnerOn(const QString &root);
 
 // The environment for a child process that enters a fixture machine itself
 // (vesh-host --machine): in an AddressSanitizer build, leak checking is off
