@@ -137,10 +137,11 @@ QProcessEnvironment withTable(const QJsonObject &table)
 }
 
 // The runner with the stand-in applet's table: no fixture machine, so no
-// namespace, and nothing of this machine read.
+// namespace, and nothing of this machine read, not even the power state of
+// its graphics card, whose window the runner would otherwise wait for.
 Run runWithTable(const QJsonObject &table, const QStringList &arguments)
 {
-    return runHost(arguments, 60000, false, Host, withTable(table));
+    return runHost(QStringList{QStringLiteral("--now")} + arguments, 60000, false, Host, withTable(table));
 }
 
 // A copy of the plugin whose metadata claims a Qt newer than this one.
@@ -326,7 +327,8 @@ private slots:
                 environment = withTable(tableOf({QJsonObject{{QStringLiteral("fanSpeed"), 1200}}}));
             }
         }
-        const Run run = runHost(arguments, 60000, false, Host, environment);
+        // Nothing of this machine read, not even its graphics card's power state.
+        const Run run = runHost(arguments + QStringList{QStringLiteral("--now")}, 60000, false, Host, environment);
         QCOMPARE(run.exitCode, 1);
         QVERIFY(run.out.isEmpty());
         const QList<QByteArray> lines = run.err.trimmed().split('\n');
@@ -932,7 +934,7 @@ private slots:
         if (!stuck) {
             QProcess host;
             host.setProcessEnvironment(withTable(table));
-            emulator::start(host, Host, {StandIn});
+            emulator::start(host, Host, {QStringLiteral("--now"), StandIn});
             QVERIFY(host.waitForStarted());
             // Timeouts here only end a run that hangs.
             QTRY_VERIFY_WITH_TIMEOUT(host.canReadLine(), 60000);
@@ -950,7 +952,7 @@ private slots:
         QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
         table.insert(QStringLiteral("read"), scratch.filePath(QStringLiteral("held")));
         QByteArrayList arguments = emulator::argv(Host);
-        arguments << QFile::encodeName(StandIn);
+        arguments << "--now" << QFile::encodeName(StandIn);
         QByteArrayList variables;
         for (const QString &variable : withTable(table).toStringList())
             variables << variable.toLocal8Bit();
