@@ -3,6 +3,7 @@
 #include "hwmon.h"
 #include "kernelfile.h"
 
+#include <cerrno>
 #include <iterator>
 
 namespace vesh::cycle {
@@ -20,6 +21,8 @@ FileRead fileRead(QStringView file, kernelfile::Result read, const kernelfile::B
     return {file, read.error, read ? QByteArray(contents.constData(), contents.size()) : QByteArray()};
 }
 
+} // namespace
+
 FileRead readFile(const MachineFiles &machine, std::initializer_list<QStringView> path, QStringView file,
                   kernelfile::Form form)
 {
@@ -28,6 +31,8 @@ FileRead readFile(const MachineFiles &machine, std::initializer_list<QStringView
     const kernelfile::Result read = machine.read(path, &contents, form);
     return fileRead(file, read, contents);
 }
+
+namespace {
 
 Reading readTemperature(const MachineFiles &machine, const QString &device, int index, QLatin1StringView property)
 {
@@ -43,11 +48,14 @@ CpuRead readCpu(const MachineFiles &machine, const QString &device, Properties *
     CpuRead cpu{readTemperature(machine, device, 1, "cpuTemp"_L1),
                 readFile(machine, {device, u"/", files::CpuLabel}, files::CpuLabel, kernelfile::OnePage)};
     shown->cpuTemp = cpu.temp.degrees;
-    // Any other label, or none, leaves cpuTempTctl as it was.
+    // Any other label, or none, leaves cpuTempTctl as it was; but a device
+    // that has gone, taking its folder's files with it, reads 0 throughout.
     cpu.tctl = cpu.label.error == 0 && hwmon::isTctlLabel(cpu.label.bytes);
     if (cpu.tctl) {
         cpu.die = readTemperature(machine, device, DieIndex, "cpuTempTctl"_L1);
         shown->cpuTempTctl = hwmon::tctlTemperature(shown->cpuTemp, cpu.die->degrees);
+    } else if (cpu.temp.file.error == ENOENT && cpu.label.error == ENOENT) {
+        shown->cpuTempTctl = 0;
     }
     return cpu;
 }
@@ -59,7 +67,7 @@ GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Insta
     // power files show its state without either.
     GpuRead gpu;
     gpu.powerFiles.reserve(std::size(files::PowerFiles));
-    const gpupower::Reader power = gpupower::reader(machine, sensors.gpuPath);
+    const gpupower::Reader power = gpupower::reader(machine, sensors.gpuFolder);
     gpu.power = gpupower::decide(*sensors.gpuDriver, [&](gpupower::File file, kernelfile::Buffer *contents) {
         const kernelfile::Result read = power(file, contents);
         gpu.powerFiles.append(fileRead(gpupower::path(file), read, *contents));
@@ -75,7 +83,7 @@ GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Insta
     } else if (gpupower::reads(gpu.turn)) {
         gpu.readings.reserve(std::size(temps));
         for (int index = 1; index <= 3; ++index) {
-            gpu.readings.append(readTemperature(machine, sensors.gpuPath, index, GpuProperties[index - 1]));
+            gpu.readings.append(readTemperature(machine, sensors.gpuFolder, index, GpuProperties[index - 1]));
             *temps[index - 1] = gpu.readings.last().degrees;
         }
         next->gpuReadAt = now;
@@ -104,12 +112,14 @@ Sensors sensorsOf(const discovery::Devices &found)
     if (found.cpu >= 0) {
         const discovery::Device &cpu = found.entries.at(found.cpu);
         sensors.cpuPath = discovery::devicePath(cpu.entry);
+        sensors.cpuFolder = cpu.folder;
         sensors.cpuLabel = cpu.driverName;
         sensors.cpuDriver = cpu.driver;
     }
     if (found.gpu >= 0) {
         const discovery::Device &gpu = found.entries.at(found.gpu);
         sensors.gpuPath = discovery::devicePath(gpu.entry);
+        sensors.gpuFolder = gpu.folder;
         sensors.gpuLabel = gpu.driverName;
         sensors.gpuDriver = gpu.driver;
     }
@@ -130,7 +140,7 @@ Record run(const MachineFiles &machine, const Sensors &sensors, const Carried &b
     record.next = before;
     Properties &shown = record.next.properties;
     if (!sensors.cpuPath.isEmpty())
-        record.cpu = readCpu(machine, sensors.cpuPath, &shown);
+        record.cpu = readCpu(machine, sensors.cpuFolder, &shown);
     if (!sensors.gpuPath.isEmpty())
         record.gpu = readGpu(machine, sensors, now, &record.next);
 

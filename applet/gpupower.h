@@ -103,8 +103,9 @@ bool reads(Turn turn);
 // not read.
 qint64 readPeriodMs(const Decision &decision);
 
-// The device's power files on machine; device is a hwmon folder of the
-// machine (/sys/class/hwmon/hwmonN). Both must outlive the reader.
+// The device's power files on machine; device is a hwmon device's own
+// folder (/sys/devices/.../hwmon/hwmonN), so that they are never another
+// device's. Both must outlive the reader.
 Reader reader(const MachineFiles &machine, const QString &device);
 
 // The file's path below a hwmon folder (device/power/...).

@@ -1,14 +1,21 @@
 #include "kernelfile.h"
 
+#include <QByteArrayList>
 #include <QStringEncoder>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace vesh::kernelfile {
+
+namespace {
+// The kernel follows at most 40 links in one lookup (MAXSYMLINKS).
+constexpr int MostLinks = 40;
+} // namespace
 
 Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, Form form)
 {
@@ -63,6 +70,48 @@ Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *c
     if (std::memchr(contents->constData(), '\r', size_t(contents->size())))
         contents->erase(std::remove(contents->begin(), contents->end(), '\r'), contents->end());
     return result;
+}
+
+Result resolve(QStringView root, std::initializer_list<QStringView> path, QString *resolved)
+{
+    resolved->clear();
+    const QByteArray base = root.toUtf8();
+    QString joined;
+    for (QStringView part : path)
+        joined += part;
+    const QByteArrayList parts = joined.toUtf8().split('/');
+    QByteArrayList pending(parts.crbegin(), parts.crend()); // the next part last
+    QByteArray current; // below root, each part after a '/', none a link
+    int links = 0;
+    while (!pending.isEmpty()) {
+        const QByteArray part = pending.takeLast();
+        if (part.isEmpty() || part == ".")
+            continue;
+        if (part == "..") {
+            current.truncate(std::max<qsizetype>(current.lastIndexOf('/'), 0));
+            continue;
+        }
+        const QByteArray next = current + '/' + part;
+        char target[PATH_MAX];
+        const ssize_t size = ::readlink((base + next).constData(), target, sizeof target);
+        if (size < 0) {
+            // EINVAL: there, and no link.
+            if (errno != EINVAL)
+                return {errno};
+            current = next;
+            continue;
+        }
+        if (size == 0 || size_t(size) == sizeof target)
+            return {ENAMETOOLONG};
+        if (++links > MostLinks)
+            return {ELOOP};
+        if (target[0] == '/')
+            current.clear();
+        const QByteArrayList targetParts = QByteArray(target, size).split('/');
+        pending.append(QByteArrayList(targetParts.crbegin(), targetParts.crend()));
+    }
+    *resolved = current.isEmpty() ? QStringLiteral("/") : QString::fromUtf8(current);
+    return {};
 }
 
 bool plainDecimal(QByteArrayView digits, quint64 *value)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QString>
 #include <QStringView>
 #include <QVarLengthArray>
 
@@ -54,6 +55,17 @@ struct Result
 // more than form.limit; contents are then empty.
 // The path is root followed by the parts, all joined without a separator.
 Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, Form form);
+
+// Where path leads, looked up part by part as the kernel looks it up, every
+// link on the way followed, but within root: a link's absolute target starts
+// again at root, and ".." stops there, so a machine folder's links never
+// lead a lookup, or a later read of what it found, out of the folder. Fails
+// with the errno of the part that failed (ENOENT where a part is missing,
+// ELOOP past the kernel's 40 links in one lookup); resolved is then empty.
+// Otherwise resolved is a path below root without a link, starting with
+// "/": the same path where no part of it is a link. The path is given in
+// parts, as to read.
+Result resolve(QStringView root, std::initializer_list<QStringView> path, QString *resolved);
 
 // The value of plain decimal digits, the form in which the kernel writes
 // its readings and counters: 1 to 19 ASCII digits (which always fit in 64

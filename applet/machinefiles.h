@@ -57,6 +57,10 @@ public:
     kernelfile::Result read(std::initializer_list<QStringView> machinePath, kernelfile::Buffer *contents,
                             kernelfile::Form form) const;
 
+    // kernelfile::resolve of the machine path given in parts: where it
+    // leads on this machine, as a machine path, never out of it.
+    kernelfile::Result resolve(std::initializer_list<QStringView> machinePath, QString *resolved) const;
+
     // QDir::entryList of the machine folder given: names only, from a QDir
     // made from the path alone, whose own sort (by name, ignoring case) is
     // what QDir::NoSort defers to.

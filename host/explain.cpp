@@ -129,6 +129,7 @@ QString verdictWords(const discovery::Device &device, discovery::Verdict verdict
     case discovery::Verdict::ChosenCpu: return u"the CPU sensor"_s;
     case discovery::Verdict::ChosenGpu: return u"the GPU sensor"_s;
     case discovery::Verdict::LaterDeviceWins: return u"a later "_s + categoryName(device.category) + u" device wins"_s;
+    case discovery::Verdict::NoFolder: return u"its device's folder cannot be found"_s;
     case discovery::Verdict::NoNameFile:
     case discovery::Verdict::NameUnreadable: return u"it has no driver name"_s;
     case discovery::Verdict::NameEndsInNul: {
@@ -146,6 +147,8 @@ QString verdictWords(const discovery::Device &device, discovery::Verdict verdict
 
 QString nameWords(const discovery::Device &device)
 {
+    if (device.folderError != 0)
+        return u"no device folder"_s;
     return device.nameError == ENOENT ? u"no name file"_s : readError(device.nameError);
 }
 
