@@ -13,6 +13,8 @@ namespace vesh {
 // /proc/...); MachineFiles says where they lie.
 namespace files {
 inline constexpr QStringView HwmonClass = u"/sys/class/hwmon";
+// Where every device has its own folder, which its class entries lead to.
+inline constexpr QStringView DeviceFolders = u"/sys/devices";
 // In each device folder: its driver name, its temperatures in millidegrees
 // and the label that tells an AMD CPU's Tctl.
 inline constexpr QStringView DriverName = u"name";
@@ -37,6 +39,12 @@ inline constexpr QStringView NetClass = u"/sys/class/net";
 // In a class folder's entry (hwmon, net): the link to its device.
 inline constexpr QStringView DeviceLink = u"device";
 inline constexpr QStringView MemInfo = u"/proc/meminfo";
+// In a PCI device's folder: its vendor and device IDs and whether the
+// firmware booted on it as the display, which tell two cards of one driver
+// apart. The kernel keeps them in memory, so reading them wakes nothing.
+// Only the runner's account reads them.
+inline constexpr QStringView BootVga = u"boot_vga";
+inline constexpr QStringView PciIdFiles[] = {u"vendor", u"device", BootVga};
 } // namespace files
 
 // Where the machine's files are read: this machine's own /sys and /proc, or

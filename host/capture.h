@@ -10,9 +10,11 @@ namespace vesh {
 // fixture machine for --machine: each entry of /sys/class/hwmon (a link
 // into its device folder under sys/devices, or a plain folder) with the
 // device's name, temp*_input and temp1_label, and
-// device/power/runtime_status where there is one; /proc/net/dev and
+// device/power/runtime_status where there is one, and the vendor, device
+// and boot_vga files of the PCI device it belongs to; /proc/net/dev and
 // /proc/meminfo. Every file is copied byte for byte; no other file is read,
-// and nothing but name and runtime_status of a device that sleeps. Then the
+// and nothing but name, runtime_status and the PCI IDs of a device that
+// sleeps. Then the
 // applet of the plugins at pluginPaths is run on the capture, and its
 // readings go into dir/expected.json. The capture is made beside dir and
 // renamed at the end, so dir is either complete or not made at all. Prints
