@@ -12,11 +12,6 @@
 
 namespace vesh::kernelfile {
 
-namespace {
-// The kernel follows at most 40 links in one lookup (MAXSYMLINKS).
-constexpr int MostLinks = 40;
-} // namespace
-
 Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, Form form)
 {
     // File names are UTF-8 to Qt on Linux; join and encode on the stack.
@@ -72,17 +67,15 @@ Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *c
     return result;
 }
 
-Result resolve(QStringView root, std::initializer_list<QStringView> path, QString *resolved)
+Result resolve(QByteArrayView root, QByteArrayView folder, QByteArrayView path, QByteArray *resolved, Lookup lookup)
 {
-    resolved->clear();
-    const QByteArray base = root.toUtf8();
-    QString joined;
-    for (QStringView part : path)
-        joined += part;
-    const QByteArrayList parts = joined.toUtf8().split('/');
+    const QByteArray base = root.toByteArray();
+    QByteArray current = path.startsWith('/') ? QByteArray() : folder.toByteArray(); // each part after a '/'
+    const QByteArrayList parts = path.toByteArray().split('/');
     QByteArrayList pending(parts.crbegin(), parts.crend()); // the next part last
-    QByteArray current; // below root, each part after a '/', none a link
     int links = 0;
+    bool exists = true;
+    Result result;
     while (!pending.isEmpty()) {
         const QByteArray part = pending.takeLast();
         if (part.isEmpty() || part == ".")
@@ -91,27 +84,49 @@ Result resolve(QStringView root, std::initializer_list<QStringView> path, QStrin
             current.truncate(std::max<qsizetype>(current.lastIndexOf('/'), 0));
             continue;
         }
-        const QByteArray next = current + '/' + part;
+        current += '/' + part;
+        if (!exists)
+            continue;
+        if (lookup.partsLeft && --*lookup.partsLeft < 0) {
+            result = {E2BIG};
+            break;
+        }
         char target[PATH_MAX];
-        const ssize_t size = ::readlink((base + next).constData(), target, sizeof target);
-        if (size < 0) {
-            // EINVAL: there, and no link.
-            if (errno != EINVAL)
-                return {errno};
-            current = next;
+        const ssize_t size = ::readlink((base + current).constData(), target, sizeof target);
+        // EINVAL: there, and no link.
+        if (size < 0 && errno == EINVAL)
+            continue;
+        if (size <= 0 || size_t(size) == sizeof target) {
+            if (!lookup.pastMissing) {
+                result = {size < 0 ? errno : ENAMETOOLONG};
+                break;
+            }
+            exists = false;
             continue;
         }
-        if (size == 0 || size_t(size) == sizeof target)
-            return {ENAMETOOLONG};
-        if (++links > MostLinks)
-            return {ELOOP};
+        if (++links > MostLinks) {
+            result = {ELOOP};
+            break;
+        }
+        current.truncate(current.lastIndexOf('/'));
         if (target[0] == '/')
             current.clear();
         const QByteArrayList targetParts = QByteArray(target, size).split('/');
         pending.append(QByteArrayList(targetParts.crbegin(), targetParts.crend()));
     }
-    *resolved = current.isEmpty() ? QStringLiteral("/") : QString::fromUtf8(current);
-    return {};
+    *resolved = current.isEmpty() ? QByteArray("/") : current;
+    return result;
+}
+
+Result resolve(QStringView root, std::initializer_list<QStringView> path, QString *resolved)
+{
+    QString joined;
+    for (QStringView part : path)
+        joined += part;
+    QByteArray found;
+    const Result result = resolve(root.toUtf8(), {}, joined.toUtf8(), &found);
+    *resolved = result ? QString::fromUtf8(found) : QString();
+    return result;
 }
 
 bool plainDecimal(QByteArrayView digits, quint64 *value)
