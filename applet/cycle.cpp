@@ -21,6 +21,8 @@ FileRead fileRead(QStringView file, kernelfile::Result read, const kernelfile::B
     return {file, read.error, read ? QByteArray(contents.constData(), contents.size()) : QByteArray()};
 }
 
+} // namespace
+
 FileRead readFile(const MachineFiles &machine, std::initializer_list<QStringView> path, QStringView file,
                   kernelfile::Form form)
 {
@@ -29,6 +31,8 @@ FileRead readFile(const MachineFiles &machine, std::initializer_list<QStringView
     const kernelfile::Result read = machine.read(path, &contents, form);
     return fileRead(file, read, contents);
 }
+
+namespace {
 
 Reading readTemperature(const MachineFiles &machine, const QString &device, int index, QLatin1StringView property)
 {
@@ -44,18 +48,21 @@ CpuRead readCpu(const MachineFiles &machine, const QString &device, Properties *
     CpuRead cpu{readTemperature(machine, device, 1, "cpuTemp"_L1),
                 readFile(machine, {device, u"/", files::CpuLabel}, files::CpuLabel, kernelfile::OnePage)};
     shown->cpuTemp = cpu.temp.degrees;
-    // Any other label, or none, leaves cpuTempTctl as it was.
+    // Any other label, or none, leaves cpuTempTctl as it was; but a device
+    // that has gone, taking its folder's files with it, reads 0 throughout.
     cpu.tctl = cpu.label.error == 0 && hwmon::isTctlLabel(cpu.label.bytes);
     if (cpu.tctl) {
         cpu.die = readTemperature(machine, device, DieIndex, "cpuTempTctl"_L1);
         shown->cpuTempTctl = hwmon::tctlTemperature(shown->cpuTemp, cpu.die->degrees);
+    } else if (cpu.temp.file.error == ENOENT && cpu.label.error == ENOENT) {
+        shown->cpuTempTctl = 0;
     }
     return cpu;
 }
 
 gpupower::Decision decideGpu(const MachineFiles &machine, const Sensors &sensors, QList<FileRead> *powerFiles)
 {
-    const gpupower::Reader power = gpupower::reader(machine, sensors.gpuPath);
+    const gpupower::Reader power = gpupower::reader(machine, sensors.gpuFolder);
     return gpupower::decide(sensors.gpuDriver, [&](gpupower::File file, kernelfile::Buffer *contents) {
         const kernelfile::Result read = power(file, contents);
         if (powerFiles)
@@ -88,7 +95,7 @@ GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Insta
     } else if (gpupower::reads(gpu.turn)) {
         gpu.readings.reserve(std::size(temps));
         for (int index = 1; index <= 3; ++index) {
-            gpu.readings.append(readTemperature(machine, sensors.gpuPath, index, GpuProperties[index - 1]));
+            gpu.readings.append(readTemperature(machine, sensors.gpuFolder, index, GpuProperties[index - 1]));
             // A sensor the card does not have is no failure: it shows 0.
             const int error = gpu.readings.last().file.error;
             gpu.failed = gpu.failed || (error != 0 && error != ENOENT);
@@ -128,12 +135,14 @@ Sensors sensorsOf(const discovery::Devices &found)
     if (found.cpu >= 0) {
         const discovery::Device &cpu = found.entries.at(found.cpu);
         sensors.cpuPath = discovery::devicePath(cpu.entry);
+        sensors.cpuFolder = cpu.folder;
         sensors.cpuLabel = cpu.driverName;
         sensors.cpuDriver = cpu.driver;
     }
     if (found.gpu >= 0) {
         const discovery::Device &gpu = found.entries.at(found.gpu);
         sensors.gpuPath = discovery::devicePath(gpu.entry);
+        sensors.gpuFolder = gpu.folder;
         sensors.gpuLabel = gpu.driverName;
         sensors.gpuDriver = gpu.driver;
     }
@@ -166,7 +175,7 @@ Record run(const MachineFiles &machine, const Sensors &sensors, const Carried &b
     record.next = before;
     Properties &shown = record.next.properties;
     if (!sensors.cpuPath.isEmpty())
-        record.cpu = readCpu(machine, sensors.cpuPath, &shown);
+        record.cpu = readCpu(machine, sensors.cpuFolder, &shown);
     if (!sensors.gpuPath.isEmpty())
         record.gpu = readGpu(machine, sensors, onRootClock(now, before.monotonicOffsetMs), &record.next);
     record.next.gpu.atStart = false;

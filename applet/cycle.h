@@ -44,6 +44,11 @@ struct FileRead
     QByteArray bytes;  // when read
 };
 
+// The file at the machine path given in parts, read in form and shown as
+// file.
+FileRead readFile(const MachineFiles &machine, std::initializer_list<QStringView> path, QStringView file,
+                  kernelfile::Form form);
+
 // A temperature input and the property it sets.
 struct Reading
 {
@@ -71,13 +76,18 @@ struct GpuRead
     bool failed = false;
 };
 
-// The devices a cycle reads, as discovery chose them once.
+// The devices a cycle reads, as discovery chose them once: each by its
+// entry, as shown and logged, and by its own folder, where every cycle
+// reads it. A device that goes takes its folder with it, and another that
+// comes later gets its own, even at the entry's number.
 struct Sensors
 {
     QString cpuPath; // /sys/class/hwmon/hwmon2; empty for none
+    QString cpuFolder; // /sys/devices/.../hwmon/hwmon2
     QString cpuLabel;
     const hwmon::Driver *cpuDriver = nullptr;
     QString gpuPath;
+    QString gpuFolder;
     QString gpuLabel;
     const hwmon::Driver *gpuDriver = nullptr;
 };

@@ -15,9 +15,11 @@ Devices find(const MachineFiles &machine)
     for (const QString &entry : entries) {
         Device device;
         device.entry = entry;
+        device.folderError = machine.resolve({files::HwmonClass, u"/", entry}, &device.folder).error;
         kernelfile::Buffer name;
-        const kernelfile::Result read =
-            machine.read({files::HwmonClass, u"/", entry, u"/", files::DriverName}, &name, kernelfile::OnePage);
+        const kernelfile::Result read = device.folderError != 0
+            ? kernelfile::Result{device.folderError}
+            : machine.read({device.folder, u"/", files::DriverName}, &name, kernelfile::OnePage);
         device.nameError = read.error;
         if (read) {
             device.rawName = QByteArray(name.constData(), name.size());
@@ -43,6 +45,8 @@ Verdict verdictOf(const Devices &found, qsizetype index)
         return Verdict::ChosenCpu;
     if (index == found.gpu)
         return Verdict::ChosenGpu;
+    if (device.folderError != 0)
+        return Verdict::NoFolder;
     if (device.nameError != 0)
         return device.nameError == ENOENT ? Verdict::NoNameFile : Verdict::NameUnreadable;
     if (device.category != hwmon::Category::None)

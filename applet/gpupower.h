@@ -138,8 +138,9 @@ bool showable(const Decision &decision, const Instant &readAt, const Instant &no
 // not read.
 qint64 readPeriodMs(const Decision &decision);
 
-// The device's power files on machine; device is a hwmon folder of the
-// machine (/sys/class/hwmon/hwmonN). Both must outlive the reader.
+// The device's power files on machine; device is a hwmon device's own
+// folder (/sys/devices/.../hwmon/hwmonN), so that they are never another
+// device's. Both must outlive the reader.
 Reader reader(const MachineFiles &machine, const QString &device);
 
 // How far this process's CLOCK_MONOTONIC is ahead of the root time

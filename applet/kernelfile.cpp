@@ -1,9 +1,11 @@
 #include "kernelfile.h"
 
+#include <QByteArrayList>
 #include <QStringEncoder>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -62,6 +64,68 @@ Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *c
     // Most files hold no carriage return; a fast scan spares them the copy.
     if (std::memchr(contents->constData(), '\r', size_t(contents->size())))
         contents->erase(std::remove(contents->begin(), contents->end(), '\r'), contents->end());
+    return result;
+}
+
+Result resolve(QByteArrayView root, QByteArrayView folder, QByteArrayView path, QByteArray *resolved, Lookup lookup)
+{
+    const QByteArray base = root.toByteArray();
+    QByteArray current = path.startsWith('/') ? QByteArray() : folder.toByteArray(); // each part after a '/'
+    const QByteArrayList parts = path.toByteArray().split('/');
+    QByteArrayList pending(parts.crbegin(), parts.crend()); // the next part last
+    int links = 0;
+    bool exists = true;
+    Result result;
+    while (!pending.isEmpty()) {
+        const QByteArray part = pending.takeLast();
+        if (part.isEmpty() || part == ".")
+            continue;
+        if (part == "..") {
+            current.truncate(std::max<qsizetype>(current.lastIndexOf('/'), 0));
+            continue;
+        }
+        current += '/' + part;
+        if (!exists)
+            continue;
+        if (lookup.partsLeft && --*lookup.partsLeft < 0) {
+            result = {E2BIG};
+            break;
+        }
+        char target[PATH_MAX];
+        const ssize_t size = ::readlink((base + current).constData(), target, sizeof target);
+        // EINVAL: there, and no link.
+        if (size < 0 && errno == EINVAL)
+            continue;
+        if (size <= 0 || size_t(size) == sizeof target) {
+            if (!lookup.pastMissing) {
+                result = {size < 0 ? errno : ENAMETOOLONG};
+                break;
+            }
+            exists = false;
+            continue;
+        }
+        if (++links > MostLinks) {
+            result = {ELOOP};
+            break;
+        }
+        current.truncate(current.lastIndexOf('/'));
+        if (target[0] == '/')
+            current.clear();
+        const QByteArrayList targetParts = QByteArray(target, size).split('/');
+        pending.append(QByteArrayList(targetParts.crbegin(), targetParts.crend()));
+    }
+    *resolved = current.isEmpty() ? QByteArray("/") : current;
+    return result;
+}
+
+Result resolve(QStringView root, std::initializer_list<QStringView> path, QString *resolved)
+{
+    QString joined;
+    for (QStringView part : path)
+        joined += part;
+    QByteArray found;
+    const Result result = resolve(root.toUtf8(), {}, joined.toUtf8(), &found);
+    *resolved = result ? QString::fromUtf8(found) : QString();
     return result;
 }
 

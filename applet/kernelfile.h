@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 #include <QStringView>
 #include <QVarLengthArray>
 
@@ -54,6 +56,39 @@ struct Result
 // more than form.limit; contents are then empty.
 // The path is root followed by the parts, all joined without a separator.
 Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, Form form);
+
+// The kernel follows at most this many links in one lookup (MAXSYMLINKS),
+// and gives up with ELOOP beyond.
+inline constexpr int MostLinks = 40;
+
+// How resolve looks a path up.
+struct Lookup
+{
+    // Past a part that is not there, or cannot be looked at, the rest is
+    // taken as written, as a link that leads nowhere yet would lead once
+    // that part is made; otherwise the lookup fails there.
+    bool pastMissing = false;
+    // Where given, how many more parts it may look at: E2BIG once none are
+    // left, so that many lookups together cost no more than that.
+    qsizetype *partsLeft = nullptr;
+};
+
+// Where path leads, looked up part by part as the kernel looks it up, every
+// link on the way followed, but within root: a link's absolute target starts
+// again at root, and ".." stops there, so a machine folder's links never
+// lead a lookup, or a later read of what it found, out of the folder. path
+// starts from folder, a path below root known to hold no link (empty for
+// root), unless it starts with "/". Gives a path below root without a link,
+// starting with "/": the same path where no part of it is a link. Fails with
+// the errno of the part that failed (ENOENT where a part is missing, ELOOP
+// past MostLinks), resolved then being where the lookup gave up. Names are
+// bytes, as the kernel takes them.
+Result resolve(QByteArrayView root, QByteArrayView folder, QByteArrayView path, QByteArray *resolved,
+               Lookup lookup = {});
+
+// The same for the path given in parts, as to read, from root; resolved is
+// empty where it fails.
+Result resolve(QStringView root, std::initializer_list<QStringView> path, QString *resolved);
 
 // The value of plain decimal digits, the form in which the kernel writes
 // its readings and counters: 1 to 19 ASCII digits (which always fit in 64

@@ -19,6 +19,11 @@ kernelfile::Result MachineFiles::read(std::initializer_list<QStringView> machine
     return kernelfile::read(m_root, machinePath, contents, form);
 }
 
+kernelfile::Result MachineFiles::resolve(std::initializer_list<QStringView> machinePath, QString *resolved) const
+{
+    return kernelfile::resolve(m_root, machinePath, resolved);
+}
+
 QStringList MachineFiles::entryList(QStringView machineFolder, const QStringList &nameFilters, QDir::Filters filters,
                                    QDir::SortFlags sort) const
 {

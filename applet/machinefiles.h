@@ -13,6 +13,8 @@ namespace vesh {
 // /proc/...); MachineFiles says where they lie.
 namespace files {
 inline constexpr QStringView HwmonClass = u"/sys/class/hwmon";
+// Where every device has its own folder, which its class entries lead to.
+inline constexpr QStringView DeviceFolders = u"/sys/devices";
 // In each device folder: its driver name, its temperatures in millidegrees
 // and the label that tells an AMD CPU's Tctl.
 inline constexpr QStringView DriverName = u"name";
@@ -40,6 +42,12 @@ inline constexpr QStringView MemInfo = u"/proc/meminfo";
 // How far this process's clocks are ahead of the root time namespace's,
 // where it runs in another one (a container, a restored checkpoint).
 inline constexpr QStringView TimensOffsets = u"/proc/self/timens_offsets";
+// In a PCI device's folder: its vendor and device IDs and whether the
+// firmware booted on it as the display, which tell two cards of one driver
+// apart. The kernel keeps them in memory, so reading them wakes nothing.
+// Only the runner's account reads them.
+inline constexpr QStringView BootVga = u"boot_vga";
+inline constexpr QStringView PciIdFiles[] = {u"vendor", u"device", BootVga};
 } // namespace files
 
 // Where the machine's files are read: this machine's own /sys and /proc, or
@@ -59,6 +67,10 @@ public:
     // kernelfile::read of the machine path given in parts.
     kernelfile::Result read(std::initializer_list<QStringView> machinePath, kernelfile::Buffer *contents,
                             kernelfile::Form form) const;
+
+    // kernelfile::resolve of the machine path given in parts: where it
+    // leads on this machine, as a machine path, never out of it.
+    kernelfile::Result resolve(std::initializer_list<QStringView> machinePath, QString *resolved) const;
 
     // QDir::entryList of the machine folder given: names only, from a QDir
     // made from the path alone, whose own sort (by name, ignoring case) is

@@ -34,9 +34,10 @@
 namespace {
 
 // The files one cycle reads on the machine, by the applet's own discovery,
-// rules and decisions: the CPU's temp1_input, temp1_label and temp3_input,
-// the power files that the GPU's power rule reads and its temperatures on
-// a cycle that reads them, then the network and memory files.
+// rules and decisions, where it reads them (in each device's own folder):
+// the CPU's temp1_input, temp1_label and temp3_input, the power files that
+// the GPU's power rule reads and its temperatures on a cycle that reads
+// them, then the network and memory files.
 std::vector<QByteArray> cycleFiles()
 {
     namespace cycle = vesh::cycle;
@@ -48,16 +49,16 @@ std::vector<QByteArray> cycleFiles()
         paths << (device.isEmpty() ? file.file.toString() : device + u'/' + file.file.toString());
     };
     if (const std::optional<cycle::CpuRead> &cpu = record.cpu) {
-        add(sensors.cpuPath, cpu->temp.file);
-        add(sensors.cpuPath, cpu->label);
+        add(sensors.cpuFolder, cpu->temp.file);
+        add(sensors.cpuFolder, cpu->label);
         if (cpu->die)
-            add(sensors.cpuPath, cpu->die->file);
+            add(sensors.cpuFolder, cpu->die->file);
     }
     if (const std::optional<cycle::GpuRead> &gpu = record.gpu) {
         for (const cycle::FileRead &file : gpu->powerFiles)
-            add(sensors.gpuPath, file);
+            add(sensors.gpuFolder, file);
         for (const cycle::Reading &reading : gpu->readings)
-            add(sensors.gpuPath, reading.file);
+            add(sensors.gpuFolder, reading.file);
     }
     add({}, record.network);
     add({}, record.memory);

@@ -8,6 +8,7 @@
 #include "machinenamespace.h"
 #include "machinefiles.h"
 #include "netdev.h"
+#include "pcidevice.h"
 #include "printable.h"
 #include "updateprinter.h"
 
@@ -244,6 +245,27 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, const PowerRule 
     return true;
 }
 
+// The ID files of the PCI device that an entry's device belongs to, which
+// --explain shows; a device behind two entries is copied once. Reading them
+// wakes nothing, so a sleeping card's are copied too. False only when the
+// capture cannot be written.
+bool copyPciIds(const MachineFiles &machine, const QString &root, const QString &entry, Counts *counts,
+                QString *error)
+{
+    QString folder;
+    if (!machine.resolve({files::HwmonClass, u"/", entry}, &folder))
+        return true;
+    const QString pci = pcidevice::folderOf(folder);
+    for (const QStringView file : files::PciIdFiles) {
+        const QString path = pci + u'/' + file.toString();
+        if (pci.isEmpty() || !QFileInfo::exists(machine.path(path)) || QFileInfo::exists(root + path))
+            continue;
+        if (!copyFile(machine.path(path), root + path, counts, error))
+            return false;
+    }
+    return true;
+}
+
 // The folder of each interface that /proc/net/dev counts, with its device
 // link where it has one: what tells a network card from a bridge or a VPN.
 bool copyNetInterfaces(const MachineFiles &machine, const QString &sys, QByteArrayView netDev, Counts *counts,
@@ -280,7 +302,8 @@ bool copyMachine(const MachineFiles &machine, const QString &root, bool readNow,
             QDir(hwmonClass).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
         const PowerRule rule{machine, onRootClock(vesh::now(), gpupower::monotonicOffsetMs(machine)), readNow};
         for (const QFileInfo &entry : entries) {
-            if (!copyHwmonEntry(sys, entry, rule, counts, error))
+            if (!copyHwmonEntry(sys, entry, rule, counts, error)
+                || !copyPciIds(machine, root, entry.fileName(), counts, error))
                 return false;
         }
     }

@@ -10,7 +10,8 @@ namespace vesh {
 // fixture machine for --machine: each entry of /sys/class/hwmon (a link
 // into its device folder under sys/devices, or a plain folder) with the
 // device's name, temp*_input and temp1_label, and
-// device/power/ files where there are some; /proc/net/dev and
+// device/power/ files where there are some, and the vendor, device and
+// boot_vga files of the PCI device it belongs to; /proc/net/dev and
 // /proc/meminfo. Every file is copied byte for byte; no other file is read.
 // A device's temperatures are read only where the applet's power rule
 // would read them now, taking this as a reader's start only if readNow:

@@ -2,6 +2,7 @@
 
 #include "cycle.h"
 #include "discovery.h"
+#include "pcidevice.h"
 #include "printable.h"
 #include "propertyline.h"
 
@@ -49,6 +50,7 @@ struct Report
     QString machine;
     bool hwmonFound = false;
     discovery::Devices found;
+    QList<std::optional<pcidevice::Identity>> pci; // of each entry's device
     cycle::Sensors sensors;
     cycle::Record record;
     QList<Interface> counted;
@@ -85,6 +87,8 @@ Report makeReport(const QString &machineDir, bool inWindow)
     report.inWindow = inWindow;
     report.hwmonFound = QFileInfo(machine.path(files::HwmonClass)).isDir();
     report.found = discovery::find(machine);
+    for (const discovery::Device &device : std::as_const(report.found.entries))
+        report.pci.append(pcidevice::identify(machine, device.folder));
     report.sensors = cycle::sensorsOf(report.found);
     report.record = cycle::run(machine, report.sensors, cycle::start(machine, report.sensors), vesh::now());
     report.netClassFound = QFileInfo(machine.path(files::NetClass)).isDir();
@@ -131,6 +135,7 @@ QString verdictWords(const discovery::Device &device, discovery::Verdict verdict
     case discovery::Verdict::ChosenCpu: return u"the CPU sensor"_s;
     case discovery::Verdict::ChosenGpu: return u"the GPU sensor"_s;
     case discovery::Verdict::LaterDeviceWins: return u"a later "_s + categoryName(device.category) + u" device wins"_s;
+    case discovery::Verdict::NoFolder: return u"its device's folder cannot be found"_s;
     case discovery::Verdict::NoNameFile:
     case discovery::Verdict::NameUnreadable: return u"it has no driver name"_s;
     case discovery::Verdict::NameEndsInNul: {
@@ -148,6 +153,8 @@ QString verdictWords(const discovery::Device &device, discovery::Verdict verdict
 
 QString nameWords(const discovery::Device &device)
 {
+    if (device.folderError != 0)
+        return u"no device folder"_s;
     return device.nameError == ENOENT ? u"no name file"_s : readError(device.nameError);
 }
 
@@ -370,6 +377,49 @@ Part readingPart(const Reading &reading, const QString &why = {})
             json};
 }
 
+// "    device: /sys/devices/.../hwmon/hwmon1, PCI 0000:0c:00.0 (vendor
+// 0x1002, device 0x73bf, the boot display)": the device an entry is.
+Part devicePart(const discovery::Device &device, const std::optional<pcidevice::Identity> &pci)
+{
+    if (device.folderError != 0) {
+        const QString why = readError(device.folderError);
+        return {{u"    no device folder: "_s + why}, QJsonObject{{u"folderError"_s, why}}};
+    }
+    const bool own = device.folder == discovery::devicePath(device.entry);
+    QString line = u"    device: "_s + printable::name(device.folder, printable::PathLimit)
+        + (own ? u", the entry's own folder"_s : QString());
+    QJsonObject json{{u"folder"_s, printable::escaped(device.folder)}};
+    if (!pci)
+        return {{line}, json};
+    QStringList ids;
+    QJsonArray files;
+    QJsonObject pciJson{{u"address"_s, printable::escaped(pci->address)}};
+    for (const FileRead &file : pci->ids) {
+        files.append(filePart(file).json);
+        if (file.file != files::BootVga) {
+            ids << file.file.toString()
+                    + (file.error == 0 ? u" "_s + printable::name(QByteArrayView(file.bytes).trimmed())
+                                       : u": "_s + readError(file.error));
+            continue;
+        }
+        // Only a display device has one.
+        if (file.error == ENOENT)
+            continue;
+        const bool boot = file.error == 0 && hwmon::trimmedEquals(file.bytes, "1"_L1);
+        if (boot || (file.error == 0 && hwmon::trimmedEquals(file.bytes, "0"_L1))) {
+            pciJson.insert(u"bootDisplay"_s, boot);
+            ids << (boot ? u"the boot display"_s : u"not the boot display"_s);
+        } else {
+            ids << file.file.toString() + u" "_s
+                    + (file.error == 0 ? printable::quoted(file.bytes) : readError(file.error));
+        }
+    }
+    pciJson.insert(u"files"_s, files);
+    json.insert(u"pci"_s, pciJson);
+    line += u", PCI "_s + printable::name(pci->address) + u" ("_s + ids.join(u", "_s) + u")"_s;
+    return {{line}, json};
+}
+
 QString sensorLine(const QString &kind, const QString &path, const QString &driver)
 {
     return kind + u" sensor: "_s + printable::name(path, printable::PathLimit) + u" ("_s + printable::name(driver)
@@ -392,10 +442,13 @@ Part hwmonPart(const Report &report)
         lines << u"  "_s + printable::name(device.entry) + u"  "_s
                 + (device.nameError == 0 ? printable::quoted(device.rawName) : nameWords(device)) + u"  "_s
                 + categoryName(device.category) + u"  "_s + (chosen ? u"chosen"_s : u"passed over"_s) + u": "_s + why;
+        const Part folder = devicePart(device, report.pci.at(i));
+        lines << folder.lines;
         QJsonObject entry{{u"entry"_s, printable::escaped(device.entry)},
                           {u"category"_s, categoryName(device.category)},
                           {u"chosen"_s, chosen},
-                          {u"why"_s, why}};
+                          {u"why"_s, why},
+                          {u"device"_s, folder.json}};
         if (device.nameError == 0)
             entry.insert(u"name"_s, printable::escaped(device.rawName));
         else

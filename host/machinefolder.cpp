@@ -8,7 +8,6 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -20,10 +19,6 @@ namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
-// The kernel expands at most 40 links in one lookup (MAXSYMLINKS) and gives
-// up with ELOOP beyond; the check does the same, so that what a link costs
-// it is bounded however the links lead into one another.
-constexpr int MostLinkExpansions = 40;
 // No capture holds more entries: one of 100,000 network interfaces holds
 // about 400,000.
 constexpr qsizetype MostEntries = 1'000'000;
@@ -32,61 +27,26 @@ constexpr qsizetype MostEntries = 1'000'000;
 // bounded whatever the folder holds.
 constexpr qsizetype MostLookups = 4 * MostEntries;
 
-// How a link's lookup ended: 0, or ELOOP past 40 links, or E2BIG past the
-// lookups left.
+// How a link's lookup ended: 0, or ELOOP past the kernel's links in one
+// lookup, or E2BIG past the lookups left.
 struct Lookup
 {
     QByteArray path; // where it leads, or where it gave up
     int error = 0;
 };
 
-QByteArray readLink(const QByteArray &path)
-{
-    char target[PATH_MAX];
-    const ssize_t size = ::readlink(path.constData(), target, sizeof target);
-    return size > 0 ? QByteArray(target, qsizetype(size)) : QByteArray();
-}
-
 // Where the link at path leads, as the kernel's lookup takes it: every link
-// on the way expanded, and beyond a part that does not exist, as written.
-// path's folder is canonical.
+// on the way expanded, at most kernelfile::MostLinks, so that what a link
+// costs the check is bounded however the links lead into one another, and
+// beyond a part that does not exist, as written. path's folder is canonical.
 Lookup follow(const QByteArray &path, qsizetype *lookupsLeft)
 {
     const qsizetype slash = path.lastIndexOf('/');
-    QByteArray current = path.first(std::max<qsizetype>(slash, 0));
-    QByteArrayList pending{path.sliced(slash + 1)}; // the next part last
-    int expansions = 0;
-    bool exists = true;
-    while (!pending.isEmpty()) {
-        const QByteArray part = pending.takeLast();
-        if (part.isEmpty() || part == ".")
-            continue;
-        if (part == "..") {
-            current.truncate(std::max<qsizetype>(current.lastIndexOf('/'), 0));
-            continue;
-        }
-        const QByteArray next = current + '/' + part;
-        struct stat status = {};
-        if (exists && --*lookupsLeft < 0)
-            return {next, E2BIG};
-        if (exists && ::lstat(next.constData(), &status) != 0)
-            exists = false;
-        if (exists && S_ISLNK(status.st_mode)) {
-            if (++expansions > MostLinkExpansions)
-                return {next, ELOOP};
-            const QByteArray target = readLink(next);
-            if (!target.isEmpty()) {
-                if (target.startsWith('/'))
-                    current.clear();
-                const QByteArrayList parts = target.split('/');
-                pending.append(QByteArrayList(parts.crbegin(), parts.crend()));
-                continue;
-            }
-            exists = false;
-        }
-        current = next;
-    }
-    return {current.isEmpty() ? QByteArray("/") : current, 0};
+    Lookup lookup;
+    lookup.error = kernelfile::resolve({}, path.first(std::max<qsizetype>(slash, 0)), path.sliced(slash + 1),
+                                       &lookup.path, {true, lookupsLeft})
+                       .error;
+    return lookup;
 }
 
 // What the check has seen so far, and how much more it may do.
@@ -124,7 +84,7 @@ bool checkLink(Walk *walk, const QByteArray &path)
     const Lookup lookup = follow(path, &walk->lookupsLeft);
     if (lookup.error == ELOOP)
         return walk->refuse(path, u"links that the kernel would not follow: more than "_s
-                                      + QString::number(MostLinkExpansions) + u" in one lookup, at "_s
+                                      + QString::number(kernelfile::MostLinks) + u" in one lookup, at "_s
                                       + printable::name(lookup.path, printable::PathLimit));
     if (lookup.error != 0)
         return walk->refuse(path, u"more links to follow than any capture holds (over "_s

@@ -470,10 +470,13 @@ private slots:
             QVERIFY2(source.open(QIODevice::ReadOnly), qPrintable(file.key()));
             QCOMPARE(file.value(), "file " + source.readAll());
         }
-        // So do the power files that decide how often a card is read.
+        // So do the power files that decide how often a card is read, and
+        // the PCI IDs that tell which card it is.
         const QMap<QString, QByteArray> original = tree(machine);
         for (auto file = original.cbegin(); file != original.cend(); ++file) {
-            if (file.key().contains(u"/power/"))
+            if (file.key().contains(u"/power/")
+                || (file.value().startsWith("file ")
+                    && QStringList{"vendor", "device", "boot_vga"}.contains(QFileInfo(file.key()).fileName())))
                 QCOMPARE(before.value(file.key()), file.value());
         }
         // A capture passes the checks of a machine folder.
@@ -876,6 +879,96 @@ private slots:
         QVERIFY(QFileInfo::exists(device + QStringLiteral("/name")));
         QCOMPARE(QFileInfo::exists(device + QStringLiteral("/temp1_input")), temperatures);
         QCOMPARE(QFileInfo::exists(device + QStringLiteral("/temp2_input")), temperatures);
+    }
+
+    // --explain names the device each entry leads to, and the PCI device it
+    // belongs to, on every fixture machine and on a made-up one: a capture's
+    // plain folder, a disk behind Intel's VMD (a five-digit PCI domain), a
+    // SATA disk whose SCSI device has a vendor file of its own, and a card
+    // whose device ID holds a terminal escape.
+    void explainNamesEachDevice_data()
+    {
+        QTest::addColumn<QString>("machine");
+        const QDir machines(QStringLiteral(VESH_FIXTURES "/machines"));
+        for (const QString &name : machines.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            QTest::newRow(qPrintable(name)) << machines.filePath(name);
+        QTest::newRow("made up") << QString();
+    }
+
+    void explainNamesEachDevice()
+    {
+        QFETCH(QString, machine);
+        FixtureTree madeUp;
+        if (machine.isEmpty()) {
+            madeUp.write(QStringLiteral("sys/class/hwmon/hwmon0/name"), "k10temp\n");
+            const QList<std::pair<QString, QString>> devices{
+                {QStringLiteral("pci0000:00/0000:00:0e.0/pci10000:e0/10000:e0:06.0/10000:e1:00.0/nvme/nvme0"), QStringLiteral("nvme")},
+                {QStringLiteral("pci0000:00/0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0"), QStringLiteral("drivetemp")},
+                {QStringLiteral("pci0000:00/0000:00:01.1/0000:01:00.0"), QStringLiteral("amdgpu")}};
+            for (qsizetype i = 0; i < devices.size(); ++i) {
+                const QString entry = QStringLiteral("hwmon%1").arg(i + 1);
+                const QString folder = QStringLiteral("sys/devices/") + devices.at(i).first + QStringLiteral("/hwmon/") + entry;
+                madeUp.write(folder + QStringLiteral("/name"), devices.at(i).second.toUtf8() + '\n');
+                madeUp.link(QStringLiteral("sys/class/hwmon/") + entry, QStringLiteral("../../") + folder.mid(4));
+            }
+            const QList<std::pair<QString, QByteArray>> ids{
+                {QStringLiteral("pci0000:00/0000:00:0e.0/vendor"), "0x8086\n"},
+                {QStringLiteral("pci0000:00/0000:00:0e.0/device"), "0x467f\n"},
+                {QStringLiteral("pci0000:00/0000:00:0e.0/pci10000:e0/10000:e0:06.0/vendor"), "0x8086\n"},
+                {QStringLiteral("pci0000:00/0000:00:0e.0/pci10000:e0/10000:e0:06.0/10000:e1:00.0/vendor"), "0x144d\n"},
+                {QStringLiteral("pci0000:00/0000:00:0e.0/pci10000:e0/10000:e0:06.0/10000:e1:00.0/device"), "0xa80a\n"},
+                {QStringLiteral("pci0000:00/0000:00:17.0/vendor"), "0x8086\n"},
+                {QStringLiteral("pci0000:00/0000:00:17.0/device"), "0x7ae2\n"},
+                {QStringLiteral("pci0000:00/0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0/vendor"), "ATA     \n"},
+                {QStringLiteral("pci0000:00/0000:00:01.1/0000:01:00.0/vendor"), "0x1002\n"},
+                {QStringLiteral("pci0000:00/0000:00:01.1/0000:01:00.0/device"), "\x1b]0;PWNED\x07\n"},
+                {QStringLiteral("pci0000:00/0000:00:01.1/0000:01:00.0/boot_vga"), "0\n"}};
+            for (const auto &[file, contents] : ids)
+                madeUp.write(QStringLiteral("sys/devices/") + file, contents);
+            machine = madeUp.root();
+        }
+        const Run text = runHost({QStringLiteral("--explain"), QStringLiteral("--now"), QStringLiteral("--machine"), machine});
+        const Run json = runHost({QStringLiteral("--machine"), machine, QStringLiteral("--now"), QStringLiteral("--explain"), QStringLiteral("--json")});
+        QVERIFY2(text.exitCode == 0 && json.exitCode == 0, text.err.constData());
+        QVERIFY2(!text.out.contains('\x1b'), text.out.constData());
+        const QString root = QFileInfo(machine).canonicalFilePath();
+        const auto contents = [&root](const QString &file) {
+            QFile attribute(root + file);
+            return attribute.open(QIODevice::ReadOnly) ? attribute.readAll() : QByteArray();
+        };
+        const QJsonArray entries = QJsonDocument::fromJson(json.out)[u"hwmon"][u"entries"].toArray();
+        QCOMPARE(entries.size(), QDir(machine + QStringLiteral("/sys/class/hwmon")).entryList({QStringLiteral("hwmon*")}, QDir::Dirs).size());
+        for (const QJsonValue &entry : entries) {
+            // Where the file system says the entry leads.
+            const QString folder = QFileInfo(machine + QStringLiteral("/sys/class/hwmon/") + entry[u"entry"].toString())
+                                       .canonicalFilePath()
+                                       .sliced(root.size());
+            const QJsonObject device = entry[u"device"].toObject();
+            QCOMPARE(device[u"folder"].toString(), folder);
+            // Its PCI device: the deepest folder on the way with a PCI vendor ID.
+            QString pci;
+            for (QString up = folder; pci.isEmpty() && up.startsWith(u"/sys/devices/"); up.truncate(up.lastIndexOf(u'/'))) {
+                if (contents(up + QStringLiteral("/vendor")).startsWith("0x"))
+                    pci = up;
+            }
+            QString line = QStringLiteral("    device: ") + folder;
+            const QString address = pci.sliced(pci.lastIndexOf(u'/') + 1);
+            QCOMPARE(device[u"pci"][u"address"].toString(), address);
+            if (!pci.isEmpty()) {
+                line += QStringLiteral(", PCI ") + address + QStringLiteral(" (vendor ")
+                    + QString::fromUtf8(contents(pci + QStringLiteral("/vendor")).trimmed()) + QStringLiteral(", device ")
+                    + vesh::printable::name(contents(pci + QStringLiteral("/device")).trimmed());
+                const QByteArray bootVga = contents(pci + QStringLiteral("/boot_vga")).trimmed();
+                if (!bootVga.isEmpty()) {
+                    QCOMPARE(device[u"pci"][u"bootDisplay"].toBool(), bootVga == "1");
+                    line += bootVga == "1" ? QStringLiteral(", the boot display") : QStringLiteral(", not the boot display");
+                }
+                line += u')';
+            } else if (folder.startsWith(u"/sys/class/")) {
+                line += QStringLiteral(", the entry's own folder");
+            }
+            QVERIFY2(text.out.contains((line + u'\n').toUtf8()), qPrintable(line + QStringLiteral(" not in:\n") + QString::fromUtf8(text.out)));
+        }
     }
 
     // --explain's properties are what the applet publishes on that machine:

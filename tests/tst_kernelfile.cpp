@@ -61,6 +61,69 @@ private slots:
         QCOMPARE(result.error, error);
         QCOMPARE(QByteArray(buffer.constData(), buffer.size()), read);
     }
+
+    // A machine folder's links are looked up as the kernel would look them
+    // up with the folder as its root: no lookup leaves it.
+    void resolve_data()
+    {
+        using Links = QMap<QString, QString>;
+        QTest::addColumn<Links>("links"); // path below the root: target
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("resolved"); // of /sys/class/hwmon/hwmon0
+
+        const QString folder = QStringLiteral("/sys/devices/platform/sensor/hwmon/hwmon0");
+        const QString entry = QStringLiteral("sys/class/hwmon/hwmon0");
+        QTest::newRow("a plain folder is its own") << Links() << 0 << QStringLiteral("/sys/class/hwmon/hwmon0");
+        QTest::newRow("a relative link, as sysfs holds")
+            << Links{{entry, QStringLiteral("../../devices/platform/sensor/hwmon/hwmon0")}} << 0 << folder;
+        QTest::newRow("an absolute link leads into the machine, not this one")
+            << Links{{entry, folder}} << 0 << folder;
+        QTest::newRow("an absolute link to what only this machine has") << Links{{entry, QStringLiteral("/tmp")}}
+                                                                       << ENOENT << QString();
+        QTest::newRow("\"..\" past the machine's root stops there")
+            << Links{{entry, QStringLiteral("../../../../../../../sys/devices/platform/sensor/hwmon/hwmon0")}} << 0
+            << folder;
+        QTest::newRow("a link on the way, and \"..\" after a link")
+            << Links{{entry, QStringLiteral("../../devices/platform/alias/hwmon/hwmon0/../hwmon0")},
+                     {QStringLiteral("sys/devices/platform/alias"), QStringLiteral("sensor")}}
+            << 0 << folder;
+        QTest::newRow("a link that leads nowhere") << Links{{entry, QStringLiteral("../../devices/gone")}} << ENOENT
+                                                   << QString();
+        QTest::newRow("a file on the way") << Links{{entry, QStringLiteral("../../devices/platform/sensor/file/x")}}
+                                           << ENOTDIR << QString();
+        QTest::newRow("a loop") << Links{{entry, QStringLiteral("hwmon0")}} << ELOOP << QString();
+        // The kernel follows 40 links in one lookup and no more.
+        for (const int count : {39, 40}) {
+            Links chain{{entry, QStringLiteral("../../chain/L1")}};
+            for (int k = 1; k < count; ++k)
+                chain.insert(QStringLiteral("sys/chain/L%1").arg(k), QStringLiteral("L%1").arg(k + 1));
+            chain.insert(QStringLiteral("sys/chain/L%1").arg(count), QStringLiteral("../devices/platform/sensor/hwmon/hwmon0"));
+            QTest::newRow(qPrintable(QStringLiteral("%1 links in one lookup").arg(count + 1)))
+                << chain << (count < 40 ? 0 : ELOOP) << (count < 40 ? folder : QString());
+        }
+    }
+
+    void resolve()
+    {
+        using Links = QMap<QString, QString>;
+        QFETCH(Links, links);
+        QFETCH(int, error);
+        QFETCH(QString, resolved);
+
+        FixtureTree tree;
+        tree.write(QStringLiteral("sys/devices/platform/sensor/hwmon/hwmon0/name"), "k10temp\n");
+        tree.write(QStringLiteral("sys/devices/platform/sensor/file"), "1\n");
+        tree.makeFolder(QStringLiteral("sys/class/hwmon/hwmon0"));
+        for (auto link = links.cbegin(); link != links.cend(); ++link) {
+            tree.remove(link.key());
+            tree.link(link.key(), link.value());
+        }
+        QString found = QStringLiteral("stale");
+        const vesh::kernelfile::Result result =
+            vesh::kernelfile::resolve(tree.root(), {u"/sys/class/hwmon/", u"hwmon0"}, &found);
+        QCOMPARE(result.error, error);
+        QCOMPARE(found, resolved);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestKernelFile)

@@ -169,7 +169,8 @@ private slots:
     {
         const QString function = QString::fromLatin1(QTest::currentTestFunction());
         const QString section = function == u"machines" || function == u"runner" ? QStringLiteral("Fixture machine")
-                              : function == u"faults"   ? QStringLiteral("Fault or bad input")
+                              : function == u"faults" || function == u"hwmonNumbersReused"
+                                  ? QStringLiteral("Fault or bad input")
                                                         : QStringLiteral("Long run");
         const QString tag = QString::fromLatin1(QTest::currentDataTag());
         results.append({section, tag.isEmpty() ? m_description : tag,
@@ -251,6 +252,8 @@ private slots:
         QTest::newRow("the chosen GPU disappears after init: its readings become 0") << Scenario([](Harness &h) {
             CHECKED(h.init());
             const QString memBefore = h.text("memUsage");
+            // Its folder goes with its entry, as the kernel removes them.
+            QVERIFY(QDir(QFileInfo(h.file(GpuEntry)).canonicalFilePath()).removeRecursively());
             QVERIFY(QFile::remove(h.file(GpuEntry)));
             CHECKED(h.cycle());
             QCOMPARE(h.number("gpuTemp"), 0);
@@ -370,6 +373,95 @@ private slots:
         harness.steppedClock = vesh::Instant{1000, 1000, 1700000000000};
         QVERIFY(harness.create());
         scenario(harness);
+        qInstallMessageHandler(previous);
+    }
+
+    // The kernel gives a new hwmon device the lowest free number, which may
+    // be one that a device left. A device that went reads 0, and neither
+    // another device at its number nor the same one back at another is
+    // read; the same device back in its own folder is. Each row changes a
+    // copy of the Ryzen desktop (GPU hwmon1, CPU hwmon2) while the applet
+    // runs on it: "go N" removes the device of entry N as the kernel does,
+    // folder and entry, "nvme N" and "drivetemp N" add such a sensor as N,
+    // "back N M" brings N's device back as M, "cycle" runs one.
+    void hwmonNumbersReused_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        // After one more cycle: cpuTemp, gpuTemp, cpuTempTctl, gpuTempJunction, gpuTempMem.
+        QTest::addColumn<QList<int>>("temperatures");
+
+        const QList<int> gpuGone{52, 0, 49, 0, 0};
+        const QList<int> cpuGone{0, 43, 0, 45, 50};
+        QTest::newRow("a GPU's number reused by an nvme sensor") << QStringList{"go hwmon1", "nvme hwmon1"} << gpuGone;
+        QTest::newRow("a CPU sensor's number reused by a drivetemp sensor")
+            << QStringList{"go hwmon2", "drivetemp hwmon2"} << cpuGone;
+        QTest::newRow("a CPU sensor's number reused by an nvme sensor, which has a label")
+            << QStringList{"go hwmon2", "cycle", "nvme hwmon2"} << cpuGone;
+        QTest::newRow("a GPU gone, nothing in its place") << QStringList{"go hwmon1"} << gpuGone;
+        QTest::newRow("a CPU sensor gone, nothing in its place") << QStringList{"go hwmon2"} << cpuGone;
+        QTest::newRow("the GPU back at a new number") << QStringList{"go hwmon1", "cycle", "back hwmon1 hwmon5"}
+                                                      << gpuGone;
+        QTest::newRow("the CPU sensor back at a new number, an nvme sensor at its old one")
+            << QStringList{"go hwmon2", "nvme hwmon2", "back hwmon2 hwmon3"} << cpuGone;
+        QTest::newRow("the GPU back in its own folder, read again")
+            << QStringList{"go hwmon1", "cycle", "back hwmon1 hwmon1"} << QList<int>{52, 43, 49, 45, 50};
+        QTest::newRow("both chosen devices go, an nvme and a drivetemp sensor take their numbers")
+            << QStringList{"go hwmon1", "go hwmon2", "nvme hwmon1", "drivetemp hwmon2"} << QList<int>{0, 0, 0, 0, 0};
+    }
+
+    void hwmonNumbersReused()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QList<int>, temperatures);
+        FixtureTree tree;
+        QVERIFY(tree.copyFrom(Machines + QLatin1StringView("/ryzen-radeon")));
+        const QString root = QFileInfo(tree.root()).canonicalFilePath();
+        const QDir hwmon(root + QStringLiteral("/sys/class/hwmon"));
+        const QtMessageHandler previous = qInstallMessageHandler(silence);
+        Harness h;
+        h.root = root;
+        h.steppedClock = vesh::Instant{1000, 1000, 1700000000000};
+        QVERIFY(h.create());
+        CHECKED(h.init());
+        // A newcomer's folder and files, readings as measured on such disks.
+        const QMap<QString, std::pair<QString, QMap<QString, QByteArray>>> newcomers{
+            {QStringLiteral("nvme"),
+             {QStringLiteral("sys/devices/pci0000:00/0000:00:01.3/0000:02:00.0/nvme/nvme1/hwmon/"),
+              {{"name", "nvme\n"}, {"temp1_input", "35850\n"}, {"temp1_label", "Composite\n"},
+               {"temp2_input", "36850\n"}, {"temp3_input", "37850\n"}}}},
+            {QStringLiteral("drivetemp"),
+             {QStringLiteral("sys/devices/pci0000:00/0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0/hwmon/"),
+              {{"name", "drivetemp\n"}, {"temp1_input", "33000\n"}}}}};
+        QMap<QString, QString> folders; // of the devices that went, by entry
+        for (const QString &step : std::as_const(steps)) {
+            const QStringList words = step.split(u' ');
+            const QString entry = words.last();
+            const QString aside = root + QStringLiteral("/aside-") + words.value(1);
+            if (words.first() == u"cycle") {
+                CHECKED(h.cycle());
+            } else if (words.first() == u"go") {
+                folders.insert(entry, QFileInfo(hwmon.filePath(entry)).canonicalFilePath());
+                QVERIFY(QDir().rename(folders.value(entry), aside));
+                QVERIFY(QFile::remove(hwmon.filePath(entry)));
+            } else if (words.first() == u"back") {
+                const QString back = QFileInfo(folders.value(words.value(1))).path() + u'/' + entry;
+                QVERIFY(QDir().rename(aside, back));
+                QVERIFY(QFile::link(hwmon.relativeFilePath(back), hwmon.filePath(entry)));
+            } else {
+                const auto &[parent, files] = newcomers.value(words.first());
+                for (auto file = files.cbegin(); file != files.cend(); ++file)
+                    tree.write(parent + entry + u'/' + file.key(), file.value());
+                tree.link(parent + entry + QStringLiteral("/device"), QStringLiteral("../.."));
+                QVERIFY(QFile::link(hwmon.relativeFilePath(root + u'/' + parent + entry), hwmon.filePath(entry)));
+            }
+        }
+        CHECKED(h.cycle());
+        QCOMPARE((QList<int>{h.number("cpuTemp"), h.number("gpuTemp"), h.number("cpuTempTctl"),
+                             h.number("gpuTempJunction"), h.number("gpuTempMem")}),
+                 temperatures);
+        // The labels stay as found.
+        QCOMPARE(h.text("cpuLabel"), QStringLiteral("k10temp"));
+        QCOMPARE(h.text("gpuLabel"), QStringLiteral("amdgpu"));
         qInstallMessageHandler(previous);
     }
 
