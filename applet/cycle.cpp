@@ -96,15 +96,21 @@ GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Insta
         gpu.readings.reserve(std::size(temps));
         for (int index = 1; index <= 3; ++index) {
             gpu.readings.append(readTemperature(machine, sensors.gpuFolder, index, GpuProperties[index - 1]));
-            // A sensor the card does not have is no failure: it shows 0.
+            // A junction or memory sensor the card does not have is no
+            // failure: it shows 0.
             const int error = gpu.readings.last().file.error;
-            gpu.failed = gpu.failed || (error != 0 && error != ENOENT);
+            gpu.failed = gpu.failed || (error != 0 && !(error == ENOENT && index > 1));
         }
         past.triedAt = now;
         if (!gpu.failed || !windowed) {
             for (qsizetype i = 0; i < gpu.readings.size(); ++i)
                 *temps[i] = gpu.readings.at(i).degrees;
-            past.readAt = now;
+            // A card read every cycle shows what read, 0 for the rest; a
+            // failed read is no reading to keep.
+            if (gpu.failed)
+                past.readAt.reset();
+            else
+                past.readAt = now;
         } else if (!past.readAt || !gpupower::showable(gpu.power, *past.readAt, now)) {
             showNone();
         } // else the last readings stay shown, and the window is not counted as read
@@ -164,8 +170,16 @@ GpuWait gpuWait(const MachineFiles &machine, const Sensors &sensors, const Carri
     if (sensors.gpuPath.isEmpty())
         return wait;
     wait.power = decideGpu(machine, sensors, nullptr);
-    if (wait.power->powerCase == gpupower::Case::CouldAutosuspend)
-        wait.waitMs = gpupower::untilWindowMs(wait.power->schedule, onRootClock(now, start.monotonicOffsetMs).monotonicMs);
+    // A card that is coming up is read as soon as it is: in a window.
+    const gpupower::Schedule &schedule = wait.power->schedule;
+    if (schedule.periodMs == 0)
+        return wait;
+    wait.waitMs = gpupower::untilWindowMs(schedule, onRootClock(now, start.monotonicOffsetMs).monotonicMs);
+    // A delay of minutes leaves the card awake that long after any use: a
+    // reader that lives a moment does not wait for it.
+    constexpr qint64 LongestWaitMs = 60000;
+    if (wait.waitMs > LongestWaitMs)
+        wait.waitMs = 0;
     return wait;
 }
 

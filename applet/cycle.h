@@ -107,7 +107,7 @@ struct Carried
     Properties properties;
     netdev::Sample network;
     // On the root time namespace's monotonic clock.
-    gpupower::Past gpu = {true};
+    gpupower::Past gpu = {.atStart = true};
     // This process's monotonic clock ahead of the root time namespace's,
     // read once at start.
     qint64 monotonicOffsetMs = 0;

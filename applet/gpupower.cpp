@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <iterator>
+#include <tuple>
+#include <utility>
 
 namespace vesh::gpupower {
 
@@ -23,6 +25,15 @@ std::optional<int> integer(QByteArrayView contents)
     return ok ? std::optional<int>(value) : std::nullopt;
 }
 
+// The card's autosuspend delay, as read, or the driver's default where it
+// does not read.
+std::pair<int, bool> delayOf(const hwmon::Driver &driver, const Reader &read, kernelfile::Buffer *contents)
+{
+    const std::optional<int> delayRead =
+        read(File::AutosuspendDelay, contents) ? integer(QByteArrayView(*contents)) : std::nullopt;
+    return {delayRead.value_or(driver.autosuspendDelayMs), !delayRead};
+}
+
 } // namespace
 
 Decision decide(const hwmon::Driver *driver, const Reader &read)
@@ -38,9 +49,18 @@ Decision decide(const hwmon::Driver *driver, const Reader &read)
                 hwmon::trimmedEquals(status, "suspended"_L1) ? Reason::Suspended : Reason::Suspending};
     }
     // A read during a resume waits for it (and blocks the shell's thread),
-    // or fails on newer kernels: the card is read once it is up.
-    if (hwmon::trimmedEquals(status, "resuming"_L1))
-        return {Case::Asleep, Reason::Resuming};
+    // or fails on newer kernels: the card is read once it is up. A card
+    // whose reads mark it busy then keeps the windows of its delay, which
+    // a reader that starts now waits for.
+    if (hwmon::trimmedEquals(status, "resuming"_L1)) {
+        Decision resuming{Case::Asleep, Reason::Resuming};
+        if (driver && driver->readsMarkBusy) {
+            std::tie(resuming.delayMs, resuming.delayIsDefault) = delayOf(*driver, read, &contents);
+            if (resuming.delayMs >= 0)
+                resuming.schedule = schedule(resuming.delayMs);
+        }
+        return resuming;
+    }
     // radeon and nouveau answer an error while the card is off and keep
     // nothing awake.
     if (!driver || !driver->readsMarkBusy)
@@ -65,12 +85,10 @@ Decision decide(const hwmon::Driver *driver, const Reader &read)
     if (read(File::RuntimeUsage, &contents) && integer(QByteArrayView(contents)).value_or(0) > 0)
         return {Case::EveryCycle, Reason::InUse};
 
-    const std::optional<int> delayRead =
-        read(File::AutosuspendDelay, &contents) ? integer(QByteArrayView(contents)) : std::nullopt;
-    const int delayMs = delayRead.value_or(driver->autosuspendDelayMs);
+    const auto [delayMs, delayIsDefault] = delayOf(*driver, read, &contents);
     if (delayMs < 0)
         return {Case::EveryCycle, Reason::NeverAutosuspends};
-    return {Case::CouldAutosuspend, Reason::Idle, delayMs, !delayRead, schedule(delayMs)};
+    return {Case::CouldAutosuspend, Reason::Idle, delayMs, delayIsDefault, schedule(delayMs)};
 }
 
 Schedule schedule(int delayMs)

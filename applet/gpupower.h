@@ -70,8 +70,9 @@ struct Decision
 {
     Case powerCase;
     Reason reason;
-    // CouldAutosuspend: the autosuspend delay, as read or the driver's
-    // default where none could be, and the reads' schedule for it.
+    // CouldAutosuspend, and Resuming for a driver whose reads mark the card
+    // busy: the autosuspend delay, as read or the driver's default where
+    // none could be, and the reads' schedule for it.
     int delayMs = 0;
     bool delayIsDefault = false;
     Schedule schedule = {};

@@ -175,8 +175,8 @@ bool copyDeviceLink(const QString &sys, const QString &path, const QString &fold
 struct PowerRule
 {
     const MachineFiles &machine;
-    Instant now;
-    bool atStart; // read as a reader's first cycle: at once
+    qint64 monotonicOffsetMs; // this process's time namespace's
+    bool atStart;             // read as a reader's first cycle: at once
 };
 
 // Why the power rule leaves a device's temperatures unread; empty for a
@@ -227,7 +227,8 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, const PowerRule 
     const QString hwmonFolder = files::HwmonClass.toString() + u'/' + entry.fileName();
     const gpupower::Decision power = gpupower::decide(hwmon::driverOf(QString::fromUtf8(name).trimmed()),
                                                       gpupower::reader(rule.machine, hwmonFolder));
-    if (!gpupower::reads(gpupower::turn(power, rule.now, {rule.atStart}))) {
+    const Instant now = onRootClock(vesh::now(), rule.monotonicOffsetMs);
+    if (!gpupower::reads(gpupower::turn(power, now, {.atStart = rule.atStart}))) {
         const QString why = unreadWhy(power);
         if (why.isEmpty())
             ++counts->asleep;
@@ -300,7 +301,7 @@ bool copyMachine(const MachineFiles &machine, const QString &root, bool readNow,
         }
         const QFileInfoList entries =
             QDir(hwmonClass).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-        const PowerRule rule{machine, onRootClock(vesh::now(), gpupower::monotonicOffsetMs(machine)), readNow};
+        const PowerRule rule{machine, gpupower::monotonicOffsetMs(machine), readNow};
         for (const QFileInfo &entry : entries) {
             if (!copyHwmonEntry(sys, entry, rule, counts, error)
                 || !copyPciIds(machine, root, entry.fileName(), counts, error))

@@ -55,7 +55,7 @@ struct Report
     cycle::Record record;
     QList<Interface> counted;
     bool netClassFound = false; // /sys/class/net was there to tell
-    bool inWindow = false;      // the runner waited for the card's read window
+    bool readNow = false;       // read at once, not in the card's read window
 };
 
 // A reading and why it is as it is, in a user's words.
@@ -79,12 +79,12 @@ QList<Interface> countedInterfaces(const MachineFiles &machine, const FileRead &
     return counted;
 }
 
-Report makeReport(const QString &machineDir, bool inWindow)
+Report makeReport(const QString &machineDir, bool readNow)
 {
     const MachineFiles machine = machineDir.isEmpty() ? MachineFiles() : MachineFiles(machineDir);
     Report report;
     report.machine = machineDir;
-    report.inWindow = inWindow;
+    report.readNow = readNow;
     report.hwmonFound = QFileInfo(machine.path(files::HwmonClass)).isDir();
     report.found = discovery::find(machine);
     for (const discovery::Device &device : std::as_const(report.found.entries))
@@ -496,8 +496,8 @@ Part gpuPart(const Report &report, const GpuRead &gpu)
     lines << u"  "_s + powerLine(gpu);
     const bool windowed = gpu.power.powerCase == gpupower::Case::CouldAutosuspend;
     if (windowed)
-        lines << (report.inWindow ? u"  read here in its window: vesh-host waits for one before it reads the card"_s
-                                  : u"  read here at once (--now), outside its window if need be"_s);
+        lines << (report.readNow ? u"  read here at once (--now), outside its window if need be"_s
+                                 : u"  read here in its window: vesh-host waits for one before it reads the card"_s);
     // The first keys, of runtime_status, as before the other files were read.
     QJsonObject power = powerFiles.first().toObject();
     power.insert(u"asleep"_s, gpu.power.powerCase == gpupower::Case::Asleep);
@@ -508,7 +508,7 @@ Part gpuPart(const Report &report, const GpuRead &gpu)
     if (windowed) {
         power.insert(u"delayMs"_s, gpu.power.delayMs);
         power.insert(u"delayIsDefault"_s, gpu.power.delayIsDefault);
-        power.insert(u"readInWindow"_s, report.inWindow);
+        power.insert(u"readInWindow"_s, !report.readNow);
     }
     QJsonArray readings;
     for (const Reading &reading : gpu.readings) {
@@ -618,9 +618,9 @@ QStringList toText(const Report &report)
 
 } // namespace
 
-void explainMachine(const QString &machineDir, bool json, bool inWindow)
+void explainMachine(const QString &machineDir, bool json, bool readNow)
 {
-    const Report report = makeReport(machineDir, inWindow);
+    const Report report = makeReport(machineDir, readNow);
     const QByteArray out = json ? QJsonDocument(toJson(report)).toJson(QJsonDocument::Compact) + '\n'
                                 : (toText(report).join(u'\n') + u'\n').toUtf8();
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);

@@ -14,8 +14,8 @@ namespace vesh {
 // JSON object. Of the devices it reads nothing the applet does not read
 // but PCI IDs, which the kernel keeps in memory, so it never wakes a
 // sleeping card; beyond them, only the interfaces' device links in
-// /sys/class/net. inWindow: the runner waited for the card's read window,
-// as it does unless told to read at once.
-void explainMachine(const QString &machineDir, bool json, bool inWindow);
+// /sys/class/net. readNow: the runner was told to read at once, rather
+// than wait for the card's read window.
+void explainMachine(const QString &machineDir, bool json, bool readNow);
 
 } // namespace vesh

@@ -11,15 +11,13 @@
 
 namespace vesh {
 
-bool waitForGpuWindow(const MachineFiles &machine)
+void waitForGpuWindow(const MachineFiles &machine, bool (*stopped)())
 {
     const cycle::Sensors sensors = cycle::sensorsOf(discovery::find(machine));
     const Instant now = vesh::now();
     const cycle::GpuWait wait = cycle::gpuWait(machine, sensors, cycle::start(machine, sensors), now);
-    if (!wait.power || wait.power->powerCase != gpupower::Case::CouldAutosuspend)
-        return false;
     if (wait.waitMs == 0)
-        return true;
+        return;
     std::fprintf(stderr,
                  "vesh-host: waiting %.1f s at most for the graphics card's next read window, so that it can "
                  "sleep (--now reads it at once)\n",
@@ -28,9 +26,9 @@ bool waitForGpuWindow(const MachineFiles &machine)
     // window opens: the clocks were read in whole milliseconds, rounded down.
     const qint64 untilMs = now.monotonicMs + wait.waitMs + 1;
     const timespec until{time_t(untilMs / 1000), long(untilMs % 1000) * 1000000L};
-    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    // A signal handler's return ends the sleep early (EINTR).
+    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR && !(stopped && stopped())) {
     }
-    return true;
 }
 
 } // namespace vesh

@@ -8,7 +8,8 @@ class MachineFiles;
 // its next read window, saying on standard error that it waits and for how
 // long at most, so that a reader that lives a moment reads it where every
 // applet does and leaves it its quiet time. The decision is the applet's
-// own. Whether the card is read in windows, so that the wait applied.
-bool waitForGpuWindow(const MachineFiles &machine);
+// own. Called right before the first read; a wait ends early once
+// stopped() says so.
+void waitForGpuWindow(const MachineFiles &machine, bool (*stopped)());
 
 } // namespace vesh

@@ -71,8 +71,9 @@ int main(int argc, char *argv[])
     const vesh::MachineFiles machine =
         options.machine.isEmpty() ? vesh::MachineFiles() : vesh::MachineFiles(options.machine);
     if (options.explain) {
-        const bool inWindow = !options.now && vesh::waitForGpuWindow(machine);
-        vesh::explainMachine(options.machine, options.json, inWindow);
+        if (!options.now)
+            vesh::waitForGpuWindow(machine, nullptr);
+        vesh::explainMachine(options.machine, options.json, options.now);
         return 0;
     }
     if (!options.machine.isEmpty()) {
@@ -86,13 +87,14 @@ int main(int argc, char *argv[])
     const std::unique_ptr<QCoreApplication> app = vesh::makeApplication(argc, argv, options);
     if (commandLine.answerHelpOrVersion())
         return 0;
-    // A capture reads the folder as it is; the applets, the machine they
-    // are shown. Before the signal handlers, so that Ctrl-C ends a wait.
-    if (!options.now)
-        vesh::waitForGpuWindow(options.capture.isEmpty() ? vesh::MachineFiles() : machine);
     vesh::quitOnTerminationSignals();
 
     if (!options.capture.isEmpty()) {
+        // The capture reads the folder as it is.
+        if (!options.now)
+            vesh::waitForGpuWindow(machine, &vesh::quitRequested);
+        if (vesh::quitRequested())
+            return 0;
         if (!vesh::captureMachine(options.capture, options.machine, options.plugins, options.now, &error))
             return fail(error);
         return 0;
@@ -116,6 +118,12 @@ int main(int argc, char *argv[])
             printer->followUpdates();
         printers.append(printer);
     }
+    // Right before the applets' first cycle, which reads the machine they
+    // are shown.
+    if (!options.now)
+        vesh::waitForGpuWindow(vesh::MachineFiles(), &vesh::quitRequested);
+    if (vesh::quitRequested())
+        return 0;
     if (!session.init(&error))
         return fail(error);
 

@@ -37,6 +37,11 @@ void onSignal(int signal)
 
 } // namespace
 
+bool quitRequested()
+{
+    return signalsSeen != 0;
+}
+
 void quitOnTerminationSignals()
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)

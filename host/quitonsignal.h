@@ -7,4 +7,8 @@ namespace vesh {
 // signal ends the process at once.
 void quitOnTerminationSignals();
 
+// Whether such a signal has come, for work that runs outside the event
+// loop and should end early.
+bool quitRequested();
+
 } // namespace vesh

@@ -52,8 +52,9 @@ private slots:
                                    << Reason::Suspended << 0;
         QTest::newRow("suspending") << QByteArray("amdgpu") << with("runtime_status", "suspending\n") << Case::Asleep
                                     << Reason::Suspending << 0;
+        // The windows it will have once up, which a reader that starts now waits for.
         QTest::newRow("resuming") << QByteArray("amdgpu") << with("runtime_status", "resuming\n") << Case::Asleep
-                                  << Reason::Resuming << 0;
+                                  << Reason::Resuming << 5000;
         QTest::newRow("resuming, nouveau") << QByteArray("nouveau") << with("runtime_status", "resuming\n")
                                            << Case::Asleep << Reason::Resuming << 0;
         QTest::newRow("resuming, a driver of no sensor we read")

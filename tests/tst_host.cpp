@@ -791,8 +791,9 @@ private slots:
         QVERIFY(machine.copyFrom(QStringLiteral(VESH_FIXTURES "/machines/laptop-dgpu-idle")));
         const QString power = QStringLiteral("sys/devices/pci0000:00/0000:00:01.1/0000:01:00.0/0000:02:00.0/0000:03:00.0/power/");
         QVERIFY(QFileInfo::exists(machine.root() + u'/' + power + QStringLiteral("runtime_status")));
-        machine.write(power + QStringLiteral("autosuspend_delay_ms"), "4000\n");
-        const vesh::gpupower::Schedule schedule = vesh::gpupower::schedule(4000);
+        // A quiet time of 10 s: room for a slow start under emulation.
+        machine.write(power + QStringLiteral("autosuspend_delay_ms"), "8000\n");
+        const vesh::gpupower::Schedule schedule = vesh::gpupower::schedule(8000);
         // An offset that puts the root namespace's clock 50 ms past the end
         // of a window now, and so a period less than that from the next.
         const qint64 now = vesh::now().monotonicMs;
