@@ -3,6 +3,8 @@
 #include "hwmon.h"
 #include "kernelfile.h"
 
+#include <QMetaProperty>
+
 #include <cerrno>
 #include <iterator>
 
@@ -12,7 +14,9 @@ namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
-constexpr QLatin1StringView GpuProperties[] = {"gpuTemp"_L1, "gpuTempJunction"_L1, "gpuTempMem"_L1};
+// temp1 to temp3 of a GPU, in the properties they set.
+constexpr int Properties::*GpuTemps[] = {&Properties::gpuTemp, &Properties::gpuTempJunction,
+                                         &Properties::gpuTempMem};
 // The die temperature of an AMD CPU whose temp1 is Tctl.
 constexpr int DieIndex = 3;
 
@@ -45,14 +49,14 @@ Reading readTemperature(const MachineFiles &machine, const QString &device, int 
 
 CpuRead readCpu(const MachineFiles &machine, const QString &device, Properties *shown)
 {
-    CpuRead cpu{readTemperature(machine, device, 1, "cpuTemp"_L1),
+    CpuRead cpu{readTemperature(machine, device, 1, nameOf(&Properties::cpuTemp)),
                 readFile(machine, {device, u"/", files::CpuLabel}, files::CpuLabel, kernelfile::OnePage)};
     shown->cpuTemp = cpu.temp.degrees;
     // Any other label, or none, leaves cpuTempTctl as it was; but a device
     // that has gone, taking its folder's files with it, reads 0 throughout.
     cpu.tctl = cpu.label.error == 0 && hwmon::isTctlLabel(cpu.label.bytes);
     if (cpu.tctl) {
-        cpu.die = readTemperature(machine, device, DieIndex, "cpuTempTctl"_L1);
+        cpu.die = readTemperature(machine, device, DieIndex, nameOf(&Properties::cpuTempTctl));
         shown->cpuTempTctl = hwmon::tctlTemperature(shown->cpuTemp, cpu.die->degrees);
     } else if (cpu.temp.file.error == ENOENT && cpu.label.error == ENOENT) {
         shown->cpuTempTctl = 0;
@@ -83,19 +87,18 @@ GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Insta
     gpupower::Past &past = next->gpu;
     gpu.turn = gpupower::turn(gpu.power, now, past);
     Properties &shown = next->properties;
-    int *const temps[] = {&shown.gpuTemp, &shown.gpuTempJunction, &shown.gpuTempMem};
     auto showNone = [&] {
-        for (int *temp : temps)
-            *temp = 0;
+        for (int Properties::*temp : GpuTemps)
+            shown.*temp = 0;
         past.readAt.reset();
     };
     const bool windowed = gpu.power.powerCase == gpupower::Case::CouldAutosuspend;
     if (gpu.turn == gpupower::Turn::NotRead) {
         showNone();
     } else if (gpupower::reads(gpu.turn)) {
-        gpu.readings.reserve(std::size(temps));
-        for (int index = 1; index <= 3; ++index) {
-            gpu.readings.append(readTemperature(machine, sensors.gpuFolder, index, GpuProperties[index - 1]));
+        gpu.readings.reserve(std::size(GpuTemps));
+        for (int index = 1; index <= int(std::size(GpuTemps)); ++index) {
+            gpu.readings.append(readTemperature(machine, sensors.gpuFolder, index, nameOf(GpuTemps[index - 1])));
             // A sensor the card does not have is no failure: it shows 0.
             const int error = gpu.readings.last().file.error;
             gpu.failed = gpu.failed || (error != 0 && error != ENOENT);
@@ -103,7 +106,7 @@ GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Insta
         past.triedAt = now;
         if (!gpu.failed || !windowed) {
             for (qsizetype i = 0; i < gpu.readings.size(); ++i)
-                *temps[i] = gpu.readings.at(i).degrees;
+                shown.*GpuTemps[i] = gpu.readings.at(i).degrees;
             past.readAt = now;
         } else if (!past.readAt || !gpupower::showable(gpu.power, *past.readAt, now)) {
             showNone();
@@ -118,15 +121,46 @@ GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Insta
 
 NamedValues named(const Properties &properties)
 {
-    return {{"cpuTemp"_L1, properties.cpuTemp},
-            {"gpuTemp"_L1, properties.gpuTemp},
-            {"cpuTempTctl"_L1, properties.cpuTempTctl},
-            {"gpuTempJunction"_L1, properties.gpuTempJunction},
-            {"gpuTempMem"_L1, properties.gpuTempMem},
-            {"cpuLabel"_L1, properties.cpuLabel},
-            {"gpuLabel"_L1, properties.gpuLabel},
-            {"netSpeed"_L1, properties.netSpeed},
-            {"memUsage"_L1, properties.memUsage}};
+    const QMetaObject &meta = Properties::staticMetaObject;
+    NamedValues values;
+    values.reserve(meta.propertyCount());
+    for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {
+        const QMetaProperty property = meta.property(i);
+        values.append({QLatin1StringView(property.name()), property.readOnGadget(&properties)});
+    }
+    return values;
+}
+
+namespace {
+
+// The name of the one property in which probe differs from a record left
+// as made.
+QLatin1StringView differingName(const Properties &probe)
+{
+    const Properties made;
+    const QMetaObject &meta = Properties::staticMetaObject;
+    for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {
+        const QMetaProperty property = meta.property(i);
+        if (property.readOnGadget(&probe) != property.readOnGadget(&made))
+            return QLatin1StringView(property.name());
+    }
+    return {};
+}
+
+} // namespace
+
+QLatin1StringView nameOf(int Properties::*member)
+{
+    Properties probe;
+    probe.*member = 1;
+    return differingName(probe);
+}
+
+QLatin1StringView nameOf(QString Properties::*member)
+{
+    Properties probe;
+    probe.*member = u"?"_s;
+    return differingName(probe);
 }
 
 Sensors sensorsOf(const discovery::Devices &found)
