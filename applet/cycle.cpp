@@ -50,15 +50,15 @@ Reading readTemperature(const MachineFiles &machine, const QString &device, int 
 CpuRead readCpu(const MachineFiles &machine, const QString &device, Properties *shown)
 {
     CpuRead cpu{readTemperature(machine, device, 1, nameOf(&Properties::cpuTemp)),
-                readFile(machine, {device, u"/", files::CpuLabel}, files::CpuLabel, kernelfile::OnePage)};
+                readFile(machine, {device, u"/", files::Temp1Label}, files::Temp1Label, kernelfile::OnePage)};
     shown->cpuTemp = cpu.temp.degrees;
     // Any other label, or none, leaves cpuTempTctl as it was; but a device
     // that has gone, taking its folder's files with it, reads 0 throughout.
-    cpu.tctl = cpu.label.error == 0 && hwmon::isTctlLabel(cpu.label.bytes);
+    cpu.tctl = cpu.temp1Label.error == 0 && hwmon::isTctlLabel(cpu.temp1Label.bytes);
     if (cpu.tctl) {
         cpu.die = readTemperature(machine, device, DieIndex, nameOf(&Properties::cpuTempTctl));
         shown->cpuTempTctl = hwmon::tctlTemperature(shown->cpuTemp, cpu.die->degrees);
-    } else if (cpu.temp.file.error == ENOENT && cpu.label.error == ENOENT) {
+    } else if (cpu.temp.file.error == ENOENT && cpu.temp1Label.error == ENOENT) {
         shown->cpuTempTctl = 0;
     }
     return cpu;
@@ -170,14 +170,14 @@ Sensors sensorsOf(const discovery::Devices &found)
         const discovery::Device &cpu = found.entries.at(found.cpu);
         sensors.cpuPath = discovery::devicePath(cpu.entry);
         sensors.cpuFolder = cpu.folder;
-        sensors.cpuLabel = cpu.driverName;
+        sensors.cpuDriverName = cpu.driverName;
         sensors.cpuDriver = cpu.driver;
     }
     if (found.gpu >= 0) {
         const discovery::Device &gpu = found.entries.at(found.gpu);
         sensors.gpuPath = discovery::devicePath(gpu.entry);
         sensors.gpuFolder = gpu.folder;
-        sensors.gpuLabel = gpu.driverName;
+        sensors.gpuDriverName = gpu.driverName;
         sensors.gpuDriver = gpu.driver;
     }
     return sensors;
@@ -186,8 +186,8 @@ Sensors sensorsOf(const discovery::Devices &found)
 Carried start(const MachineFiles &machine, const Sensors &sensors)
 {
     Carried carried;
-    carried.properties.cpuLabel = sensors.cpuLabel;
-    carried.properties.gpuLabel = sensors.gpuLabel;
+    carried.properties.cpuLabel = sensors.cpuDriverName;
+    carried.properties.gpuLabel = sensors.gpuDriverName;
     carried.monotonicOffsetMs = gpupower::monotonicOffsetMs(machine);
     return carried;
 }

@@ -74,7 +74,7 @@ struct Reading
 struct CpuRead
 {
     Reading temp;
-    FileRead label;
+    FileRead temp1Label;
     bool tctl = false;          // the label names Tctl, so the die is read too
     std::optional<Reading> die = {}; // the die's own temperature, where read
 };
@@ -98,11 +98,11 @@ struct Sensors
 {
     QString cpuPath; // /sys/class/hwmon/hwmon2; empty for none
     QString cpuFolder; // /sys/devices/.../hwmon/hwmon2
-    QString cpuLabel;
+    QString cpuDriverName; // as discovery read it: the cpuLabel property
     const hwmon::Driver *cpuDriver = nullptr;
     QString gpuPath;
     QString gpuFolder;
-    QString gpuLabel;
+    QString gpuDriverName;
     const hwmon::Driver *gpuDriver = nullptr;
 };
 

@@ -237,7 +237,7 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, const PowerRule 
     }
 
     const QFileInfoList temps = QDir(device).entryInfoList(
-        {files::TempInputs.toString(), files::CpuLabel.toString()}, QDir::Files | QDir::NoSymLinks, QDir::Name);
+        {files::TempInputPattern.toString(), files::Temp1Label.toString()}, QDir::Files | QDir::NoSymLinks, QDir::Name);
     for (const QFileInfo &temp : temps) {
         if (!copyFile(temp.filePath(), sys + u'/' + folder + u'/' + temp.fileName(), counts, error))
             return false;

@@ -265,7 +265,7 @@ QList<Note> missingNotes(const Report &report)
             notes.append({property, why});
     } else {
         zeroReading(record.cpu->temp, report.sensors.cpuPath);
-        const FileRead &label = record.cpu->label;
+        const FileRead &label = record.cpu->temp1Label;
         if (!record.cpu->tctl)
             notes.append({nameOf(&Properties::cpuTempTctl),
                           label.file.toString()
@@ -466,10 +466,10 @@ Part hwmonPart(const Report &report)
 Part cpuPart(const Report &report, const CpuRead &cpu)
 {
     const Part temp = readingPart(cpu.temp);
-    QStringList lines = QStringList{sensorLine(u"CPU"_s, report.sensors.cpuPath, report.sensors.cpuLabel)} + temp.lines;
+    QStringList lines = QStringList{sensorLine(u"CPU"_s, report.sensors.cpuPath, report.sensors.cpuDriverName)} + temp.lines;
     QJsonArray readings{temp.json};
     // The label comes right after temp1, which it qualifies.
-    const Part label = filePart(cpu.label);
+    const Part label = filePart(cpu.temp1Label);
     lines << label.lines.first() + u"  "_s
             + (cpu.tctl ? u"Tctl: cpuTempTctl is temp3 when above 0 °C, else cpuTemp"_s
                         : u"not Tctl: cpuTempTctl stays as it is, 0 from the start"_s);
@@ -483,7 +483,7 @@ Part cpuPart(const Report &report, const CpuRead &cpu)
         readings.append(dieJson);
     }
     return {lines, QJsonObject{{u"path"_s, printable::escaped(report.sensors.cpuPath)},
-                               {u"driver"_s, printable::escaped(report.sensors.cpuLabel)},
+                               {u"driver"_s, printable::escaped(report.sensors.cpuDriverName)},
                                {u"readings"_s, readings},
                                {u"label"_s, labelJson},
                                {QString(nameOf(&Properties::cpuTempTctl)), report.record.next.properties.cpuTempTctl}}};
@@ -491,7 +491,7 @@ Part cpuPart(const Report &report, const CpuRead &cpu)
 
 Part gpuPart(const Report &report, const GpuRead &gpu)
 {
-    QStringList lines{sensorLine(u"GPU"_s, report.sensors.gpuPath, report.sensors.gpuLabel)};
+    QStringList lines{sensorLine(u"GPU"_s, report.sensors.gpuPath, report.sensors.gpuDriverName)};
     QJsonArray powerFiles;
     for (const FileRead &file : gpu.powerFiles) {
         const Part power = filePart(file);
@@ -522,7 +522,7 @@ Part gpuPart(const Report &report, const GpuRead &gpu)
         readings.append(temp.json);
     }
     return {lines, QJsonObject{{u"path"_s, printable::escaped(report.sensors.gpuPath)},
-                               {u"driver"_s, printable::escaped(report.sensors.gpuLabel)},
+                               {u"driver"_s, printable::escaped(report.sensors.gpuDriverName)},
                                {u"power"_s, power},
                                {u"readings"_s, readings}}};
 }
