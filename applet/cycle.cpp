@@ -87,6 +87,7 @@ GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Insta
     gpupower::Past &past = next->gpu;
     gpu.turn = gpupower::turn(gpu.power, now, past);
     Properties &shown = next->properties;
+    // 0 for "not read": see "Temperatures of 0" in docs/kept-on-purpose.md.
     auto showNone = [&] {
         for (int Properties::*temp : GpuTemps)
             shown.*temp = 0;
@@ -221,6 +222,7 @@ Record run(const MachineFiles &machine, const Sensors &sensors, const Carried &b
         shown.netSpeed = netdev::UnreadText;
     } else {
         netdev::Sample current = netdev::totalsFromText(record.network.bytes);
+        // The wall clock: see "The wall clock for network rates" in docs/kept-on-purpose.md.
         current.msecsSinceEpoch = now.epochMs;
         shown.netSpeed = netdev::speedText(before.network, current);
         record.next.network = current;

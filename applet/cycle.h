@@ -68,7 +68,8 @@ struct Reading
 {
     QLatin1StringView property;
     FileRead file;
-    int degrees = 0; // 0 also when the file did not read
+    // 0 also when the file did not read: see "Temperatures of 0" in docs/kept-on-purpose.md.
+    int degrees = 0;
 };
 
 struct CpuRead
