@@ -393,7 +393,7 @@ bool captureMachine(const QString &dir, const QString &machineDir, const QString
 
     // Where no mount namespace can be had, the capture is still worth having.
     QString notEntered;
-    const bool entered = machinefolder::enter(root, &notEntered);
+    const bool entered = machinenamespace::enter(root, &notEntered);
     if (entered && !recordReadings(root, pluginPaths, error))
         return false;
 
