@@ -3,6 +3,8 @@
 #include "hwmon.h"
 #include "kernelfile.h"
 
+#include <QMetaProperty>
+
 #include <cerrno>
 #include <iterator>
 
@@ -12,7 +14,9 @@ namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
-constexpr QLatin1StringView GpuProperties[] = {"gpuTemp"_L1, "gpuTempJunction"_L1, "gpuTempMem"_L1};
+// temp1 to temp3 of a GPU, in the properties they set.
+constexpr int Properties::*GpuTemps[] = {&Properties::gpuTemp, &Properties::gpuTempJunction,
+                                         &Properties::gpuTempMem};
 // The die temperature of an AMD CPU whose temp1 is Tctl.
 constexpr int DieIndex = 3;
 
@@ -45,16 +49,16 @@ Reading readTemperature(const MachineFiles &machine, const QString &device, int 
 
 CpuRead readCpu(const MachineFiles &machine, const QString &device, Properties *shown)
 {
-    CpuRead cpu{readTemperature(machine, device, 1, "cpuTemp"_L1),
-                readFile(machine, {device, u"/", files::CpuLabel}, files::CpuLabel, kernelfile::OnePage)};
+    CpuRead cpu{readTemperature(machine, device, 1, nameOf(&Properties::cpuTemp)),
+                readFile(machine, {device, u"/", files::Temp1Label}, files::Temp1Label, kernelfile::OnePage)};
     shown->cpuTemp = cpu.temp.degrees;
     // Any other label, or none, leaves cpuTempTctl as it was; but a device
     // that has gone, taking its folder's files with it, reads 0 throughout.
-    cpu.tctl = cpu.label.error == 0 && hwmon::isTctlLabel(cpu.label.bytes);
+    cpu.tctl = cpu.temp1Label.error == 0 && hwmon::isTctlLabel(cpu.temp1Label.bytes);
     if (cpu.tctl) {
-        cpu.die = readTemperature(machine, device, DieIndex, "cpuTempTctl"_L1);
+        cpu.die = readTemperature(machine, device, DieIndex, nameOf(&Properties::cpuTempTctl));
         shown->cpuTempTctl = hwmon::tctlTemperature(shown->cpuTemp, cpu.die->degrees);
-    } else if (cpu.temp.file.error == ENOENT && cpu.label.error == ENOENT) {
+    } else if (cpu.temp.file.error == ENOENT && cpu.temp1Label.error == ENOENT) {
         shown->cpuTempTctl = 0;
     }
     return cpu;
@@ -83,19 +87,19 @@ GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Insta
     gpupower::Past &past = next->gpu;
     gpu.turn = gpupower::turn(gpu.power, now, past);
     Properties &shown = next->properties;
-    int *const temps[] = {&shown.gpuTemp, &shown.gpuTempJunction, &shown.gpuTempMem};
+    // 0 for "not read": see "Temperatures of 0" in docs/kept-on-purpose.md.
     auto showNone = [&] {
-        for (int *temp : temps)
-            *temp = 0;
+        for (int Properties::*temp : GpuTemps)
+            shown.*temp = 0;
         past.readAt.reset();
     };
     const bool windowed = gpu.power.powerCase == gpupower::Case::CouldAutosuspend;
     if (gpu.turn == gpupower::Turn::NotRead) {
         showNone();
     } else if (gpupower::reads(gpu.turn)) {
-        gpu.readings.reserve(std::size(temps));
-        for (int index = 1; index <= 3; ++index) {
-            gpu.readings.append(readTemperature(machine, sensors.gpuFolder, index, GpuProperties[index - 1]));
+        gpu.readings.reserve(std::size(GpuTemps));
+        for (int index = 1; index <= int(std::size(GpuTemps)); ++index) {
+            gpu.readings.append(readTemperature(machine, sensors.gpuFolder, index, nameOf(GpuTemps[index - 1])));
             // A junction or memory sensor the card does not have is no
             // failure: it shows 0.
             const int error = gpu.readings.last().file.error;
@@ -104,7 +108,7 @@ GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Insta
         past.triedAt = now;
         if (!gpu.failed || !windowed) {
             for (qsizetype i = 0; i < gpu.readings.size(); ++i)
-                *temps[i] = gpu.readings.at(i).degrees;
+                shown.*GpuTemps[i] = gpu.readings.at(i).degrees;
             // A card read every cycle shows what read, 0 for the rest; a
             // failed read is no reading to keep.
             if (gpu.failed)
@@ -124,15 +128,46 @@ GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Insta
 
 NamedValues named(const Properties &properties)
 {
-    return {{"cpuTemp"_L1, properties.cpuTemp},
-            {"gpuTemp"_L1, properties.gpuTemp},
-            {"cpuTempTctl"_L1, properties.cpuTempTctl},
-            {"gpuTempJunction"_L1, properties.gpuTempJunction},
-            {"gpuTempMem"_L1, properties.gpuTempMem},
-            {"cpuLabel"_L1, properties.cpuLabel},
-            {"gpuLabel"_L1, properties.gpuLabel},
-            {"netSpeed"_L1, properties.netSpeed},
-            {"memUsage"_L1, properties.memUsage}};
+    const QMetaObject &meta = Properties::staticMetaObject;
+    NamedValues values;
+    values.reserve(meta.propertyCount());
+    for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {
+        const QMetaProperty property = meta.property(i);
+        values.append({QLatin1StringView(property.name()), property.readOnGadget(&properties)});
+    }
+    return values;
+}
+
+namespace {
+
+// The name of the one property in which probe differs from a record left
+// as made.
+QLatin1StringView differingName(const Properties &probe)
+{
+    const Properties made;
+    const QMetaObject &meta = Properties::staticMetaObject;
+    for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {
+        const QMetaProperty property = meta.property(i);
+        if (property.readOnGadget(&probe) != property.readOnGadget(&made))
+            return QLatin1StringView(property.name());
+    }
+    return {};
+}
+
+} // namespace
+
+QLatin1StringView nameOf(int Properties::*member)
+{
+    Properties probe;
+    probe.*member = 1;
+    return differingName(probe);
+}
+
+QLatin1StringView nameOf(QString Properties::*member)
+{
+    Properties probe;
+    probe.*member = u"?"_s;
+    return differingName(probe);
 }
 
 Sensors sensorsOf(const discovery::Devices &found)
@@ -142,14 +177,14 @@ Sensors sensorsOf(const discovery::Devices &found)
         const discovery::Device &cpu = found.entries.at(found.cpu);
         sensors.cpuPath = discovery::devicePath(cpu.entry);
         sensors.cpuFolder = cpu.folder;
-        sensors.cpuLabel = cpu.driverName;
+        sensors.cpuDriverName = cpu.driverName;
         sensors.cpuDriver = cpu.driver;
     }
     if (found.gpu >= 0) {
         const discovery::Device &gpu = found.entries.at(found.gpu);
         sensors.gpuPath = discovery::devicePath(gpu.entry);
         sensors.gpuFolder = gpu.folder;
-        sensors.gpuLabel = gpu.driverName;
+        sensors.gpuDriverName = gpu.driverName;
         sensors.gpuDriver = gpu.driver;
     }
     return sensors;
@@ -158,8 +193,8 @@ Sensors sensorsOf(const discovery::Devices &found)
 Carried start(const MachineFiles &machine, const Sensors &sensors)
 {
     Carried carried;
-    carried.properties.cpuLabel = sensors.cpuLabel;
-    carried.properties.gpuLabel = sensors.gpuLabel;
+    carried.properties.cpuLabel = sensors.cpuDriverName;
+    carried.properties.gpuLabel = sensors.gpuDriverName;
     carried.monotonicOffsetMs = gpupower::monotonicOffsetMs(machine);
     return carried;
 }
@@ -201,6 +236,7 @@ Record run(const MachineFiles &machine, const Sensors &sensors, const Carried &b
         shown.netSpeed = netdev::UnreadText;
     } else {
         netdev::Sample current = netdev::totalsFromText(record.network.bytes);
+        // The wall clock: see "The wall clock for network rates" in docs/kept-on-purpose.md.
         current.msecsSinceEpoch = now.epochMs;
         shown.netSpeed = netdev::speedText(before.network, current);
         record.next.network = current;

@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMetaType>
 #include <QString>
 #include <QVariant>
 
@@ -22,9 +23,22 @@
 // runner's account renders the rest.
 namespace vesh::cycle {
 
-// The applet's nine values, as its properties name them.
+// The applet's nine values, as its properties name them: the one place
+// their names and order are written.
 struct Properties
 {
+    Q_GADGET
+    Q_PROPERTY(int cpuTemp MEMBER cpuTemp)
+    Q_PROPERTY(int gpuTemp MEMBER gpuTemp)
+    Q_PROPERTY(int cpuTempTctl MEMBER cpuTempTctl)
+    Q_PROPERTY(int gpuTempJunction MEMBER gpuTempJunction)
+    Q_PROPERTY(int gpuTempMem MEMBER gpuTempMem)
+    Q_PROPERTY(QString cpuLabel MEMBER cpuLabel)
+    Q_PROPERTY(QString gpuLabel MEMBER gpuLabel)
+    Q_PROPERTY(QString netSpeed MEMBER netSpeed)
+    Q_PROPERTY(QString memUsage MEMBER memUsage)
+
+public:
     int cpuTemp = 0;
     int gpuTemp = 0;
     int cpuTempTctl = 0;
@@ -54,13 +68,14 @@ struct Reading
 {
     QLatin1StringView property;
     FileRead file;
-    int degrees = 0; // 0 also when the file did not read
+    // 0 also when the file did not read: see "Temperatures of 0" in docs/kept-on-purpose.md.
+    int degrees = 0;
 };
 
 struct CpuRead
 {
     Reading temp;
-    FileRead label;
+    FileRead temp1Label;
     bool tctl = false;          // the label names Tctl, so the die is read too
     std::optional<Reading> die = {}; // the die's own temperature, where read
 };
@@ -84,11 +99,11 @@ struct Sensors
 {
     QString cpuPath; // /sys/class/hwmon/hwmon2; empty for none
     QString cpuFolder; // /sys/devices/.../hwmon/hwmon2
-    QString cpuLabel;
+    QString cpuDriverName; // as discovery read it: the cpuLabel property
     const hwmon::Driver *cpuDriver = nullptr;
     QString gpuPath;
     QString gpuFolder;
-    QString gpuLabel;
+    QString gpuDriverName;
     const hwmon::Driver *gpuDriver = nullptr;
 };
 
@@ -97,6 +112,10 @@ Sensors sensorsOf(const discovery::Devices &found);
 // The values under their property names, in the properties' order.
 using NamedValues = QList<std::pair<QLatin1StringView, QVariant>>;
 NamedValues named(const Properties &properties);
+
+// The property name of a member of Properties: nameOf(&Properties::gpuTemp).
+QLatin1StringView nameOf(int Properties::*member);
+QLatin1StringView nameOf(QString Properties::*member);
 
 // What one cycle hands to the next: the values shown (a value that a
 // cycle skips keeps its content), the network sample to measure the next

@@ -23,12 +23,14 @@ Devices find(const MachineFiles &machine)
         device.nameError = read.error;
         if (read) {
             device.rawName = QByteArray(name.constData(), name.size());
+            // Trimmed only, NULs kept: see "Driver names trimmed" in docs/kept-on-purpose.md.
             device.driverName = QString::fromUtf8(device.rawName).trimmed();
             device.driver = hwmon::driverOf(device.driverName);
             if (device.driver)
                 device.category = device.driver->category;
         }
         // hwmon10 is listed before hwmon2; the last match of a category wins.
+        // Kept on purpose: see "The listing order" in docs/kept-on-purpose.md.
         if (device.category == hwmon::Category::Cpu)
             found.cpu = found.entries.size();
         else if (device.category == hwmon::Category::Gpu)

@@ -206,8 +206,6 @@ qint64 readPeriodMs(const Decision &decision)
 
 QStringView path(File file)
 {
-    // The files' one list, which File follows in order.
-    static_assert(std::size(files::PowerFiles) == 4);
     return files::PowerFiles[int(file)];
 }
 

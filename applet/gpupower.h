@@ -8,15 +8,33 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <iterator>
 #include <optional>
+#include <string_view>
 
 // When the applet reads a graphics card, decided from the card's runtime
 // power management (device/power/), whose files show its state without
 // waking it or marking it busy.
 namespace vesh::gpupower {
 
-// In the order of files::PowerFiles.
-enum class File { RuntimeStatus, Control, RuntimeUsage, AutosuspendDelay };
+// The place of a file in files::PowerFiles; a file not in it does not build.
+consteval int powerFileIndex(QStringView file)
+{
+    const std::u16string_view wanted(file.utf16(), std::size_t(file.size()));
+    for (std::size_t i = 0; i < std::size(files::PowerFiles); ++i) {
+        if (std::u16string_view(files::PowerFiles[i].utf16(), std::size_t(files::PowerFiles[i].size())) == wanted)
+            return int(i);
+    }
+    throw "not one of files::PowerFiles";
+}
+
+// Each file by its place in files::PowerFiles, so path() names it.
+enum class File {
+    RuntimeStatus = powerFileIndex(files::RuntimeStatus),
+    Control = powerFileIndex(files::PowerControl),
+    RuntimeUsage = powerFileIndex(files::RuntimeUsage),
+    AutosuspendDelay = powerFileIndex(files::AutosuspendDelay),
+};
 
 // Reads one of the device's power files into contents.
 using Reader = std::function<kernelfile::Result(File, kernelfile::Buffer *contents)>;

@@ -18,10 +18,11 @@ inline constexpr QStringView DeviceFolders = u"/sys/devices";
 // In each device folder: its driver name, its temperatures in millidegrees
 // and the label that tells an AMD CPU's Tctl.
 inline constexpr QStringView DriverName = u"name";
-inline constexpr QStringView TempInputs = u"temp*_input";
+// Every temperature input, as a name pattern: the capture keeps them all.
+inline constexpr QStringView TempInputPattern = u"temp*_input";
 // The ones a cycle reads, by index from 1: temp1_input to temp3_input.
 inline constexpr QStringView ReadTempInputs[] = {u"temp1_input", u"temp2_input", u"temp3_input"};
-inline constexpr QStringView CpuLabel = u"temp1_label";
+inline constexpr QStringView Temp1Label = u"temp1_label";
 // The runtime power management of the device behind it, which shows its
 // state without waking it: the state, whether it may suspend itself
 // ("auto" or "on"), the references held (kernels with PM debugging only)

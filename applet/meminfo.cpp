@@ -33,6 +33,7 @@ void scanFigure(const char *text, quint64 *figure)
 Figures figuresFromText(QByteArrayView text)
 {
     Figures figures;
+    // Pieces, not whole lines: see "/proc/meminfo read in 256-byte pieces" in docs/kept-on-purpose.md.
     char piece[256];
     while (!text.isEmpty()) {
         // A line, or as much of it as fits with its terminating zero; a NUL

@@ -31,6 +31,7 @@ bool detail::interfaceFromLine(QByteArrayView line, Interface *interface)
     if (colon < 0)
         return false;
     const QByteArrayView name = line.first(colon).trimmed();
+    // Every other interface counts: see "Every interface but lo" in docs/kept-on-purpose.md.
     if (name == "lo")
         return false;
 
@@ -108,6 +109,7 @@ QString speedText(const Sample &previous, const Sample &current)
 
     double seconds = double(current.msecsSinceEpoch - previous.msecsSinceEpoch) / 1000.0;
     // A clock that stood still or was set back gives no usable interval.
+    // The wall clock, 2 s past a step: see "The wall clock" in docs/kept-on-purpose.md.
     if (seconds <= 0.0)
         seconds = 2.0;
 

@@ -44,6 +44,7 @@ bool TemperatureApplet::init()
 void TemperatureApplet::refresh()
 {
     m_carried = cycle::run(m_machine, m_sensors, m_carried, m_clock()).next;
+    // Every cycle, in the default category: see "A debug line on every cycle" in docs/kept-on-purpose.md.
     qDebug() << "Temps - CPU:" << cpuTemp() << "GPU:" << gpuTemp() << "CPU Tctl:" << cpuTempTctl()
              << "GPU Junc:" << gpuTempJunction() << "GPU Mem:" << gpuTempMem();
     emit tempsChanged();

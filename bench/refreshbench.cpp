@@ -50,7 +50,7 @@ std::vector<QByteArray> cycleFiles()
     };
     if (const std::optional<cycle::CpuRead> &cpu = record.cpu) {
         add(sensors.cpuFolder, cpu->temp.file);
-        add(sensors.cpuFolder, cpu->label);
+        add(sensors.cpuFolder, cpu->temp1Label);
         if (cpu->die)
             add(sensors.cpuFolder, cpu->die->file);
     }

@@ -80,7 +80,7 @@ int main(int argc, char *argv[])
         // Entered before the application object exists: a GUI application
         // starts threads, and the kernel gives a threaded process no user
         // namespace. A capture reads the folder as it is.
-        if (options.capture.isEmpty() && !vesh::machinefolder::enter(options.machine, &error))
+        if (options.capture.isEmpty() && !vesh::machinenamespace::enter(options.machine, &error))
             return fail(error);
     }
 

@@ -109,6 +109,7 @@ class TestApplet : public QObject
 
 private slots:
     void propertySurface();
+    void propertiesAreTheRecords();
     void constructedState();
     void discovery_data();
     void discovery();
@@ -173,6 +174,41 @@ void TestApplet::propertySurface()
     QCOMPARE(applet.qt_metacast(nullptr), nullptr);
     // Default-constructible for Qt's meta-type system.
     QVERIFY(QMetaType::fromType<TemperatureApplet>().isDefaultConstructible());
+}
+
+// The applet publishes the cycle's record: the same names, types and order,
+// and each member of the record under its own name.
+void TestApplet::propertiesAreTheRecords()
+{
+    const QMetaObject &applet = TemperatureApplet::staticMetaObject;
+    const QMetaObject &record = vesh::cycle::Properties::staticMetaObject;
+    QCOMPARE(applet.propertyCount() - applet.propertyOffset(), record.propertyCount() - record.propertyOffset());
+    for (int i = 0; i < record.propertyCount() - record.propertyOffset(); ++i) {
+        const QMetaProperty published = applet.property(applet.propertyOffset() + i);
+        const QMetaProperty recorded = record.property(record.propertyOffset() + i);
+        QCOMPARE(published.name(), recorded.name());
+        QCOMPARE(published.metaType(), recorded.metaType());
+    }
+
+    using vesh::cycle::Properties;
+    vesh::cycle::Properties values;
+    int next = 1;
+    for (int Properties::*member : {&Properties::cpuTemp, &Properties::gpuTemp, &Properties::cpuTempTctl,
+                                    &Properties::gpuTempJunction, &Properties::gpuTempMem})
+        values.*member = next++;
+    for (QString Properties::*member : {&Properties::cpuLabel, &Properties::gpuLabel, &Properties::netSpeed,
+                                        &Properties::memUsage})
+        values.*member = QString::number(next++);
+    const vesh::cycle::NamedValues named = vesh::cycle::named(values);
+    QCOMPARE(named.size(), next - 1);
+    for (qsizetype i = 0; i < named.size(); ++i)
+        QCOMPARE(named.at(i).second.toString(), QString::number(i + 1));
+    QCOMPARE(vesh::cycle::nameOf(&Properties::cpuTemp), named.at(0).first);
+    QCOMPARE(vesh::cycle::nameOf(&Properties::gpuTempMem), named.at(4).first);
+    QCOMPARE(vesh::cycle::nameOf(&Properties::cpuLabel), named.at(5).first);
+    QCOMPARE(vesh::cycle::nameOf(&Properties::memUsage), named.at(8).first);
+    for (const auto &[name, value] : named)
+        QCOMPARE(QLatin1StringView(applet.property(applet.indexOfProperty(name.data())).name()), name);
 }
 
 void TestApplet::constructedState()

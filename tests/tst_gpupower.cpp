@@ -108,8 +108,9 @@ private slots:
         QCOMPARE(decision.delayMs, delayMs);
     }
 
-    // At the default delay the windows open every 8.6 s on the monotonic
-    // clock and last 2.1 s: [0, 2100), [8600, 10700), ...
+    // At the default delay the windows open once a period on the monotonic
+    // clock and last a window (both: README, "A sleeping graphics card"):
+    // [0, 2100), [8600, 10700), ...
     void turn_data()
     {
         QTest::addColumn<Case>("powerCase");
@@ -184,7 +185,8 @@ private slots:
         QTest::newRow("just before one") << 5000 << qint64(8599) << qint64(1);
         QTest::newRow("the next opens") << 5000 << qint64(8600) << qint64(0);
         QTest::newRow("before the clock's 0") << 5000 << qint64(-100) << qint64(100);
-        // A period and a tick at most: 21.1 s for 15 s, 4.85 s for 2 s.
+        // A period and a tick at most (the periods: README, "A sleeping
+        // graphics card").
         QTest::newRow("delay 15000, late in a period") << 15000 << qint64(21100 * 7 + 21000) << qint64(100);
         QTest::newRow("delay 15000, the window closed") << 15000 << qint64(21100 * 7 + 2100) << qint64(19000);
         QTest::newRow("delay 2000, the window closed") << 2000 << qint64(4850 * 3 + 2100) << qint64(2750);
@@ -208,7 +210,7 @@ private slots:
         QTest::addColumn<Instant>("now");
         QTest::addColumn<bool>("showable");
 
-        // Two periods of 8.6 s at the default delay.
+        // Two periods at the default delay (README, "A sleeping graphics card").
         QTest::newRow("fresh") << at(1000) << at(3000) << true;
         QTest::newRow("two periods old") << at(1000) << at(18200) << true;
         QTest::newRow("older") << at(1000) << at(18201) << false;

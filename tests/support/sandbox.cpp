@@ -30,7 +30,7 @@ int runChild(const QString &root, const std::function<void()> &body, QString *re
     if (pid == 0) {
         ::close(pipeFds[0]);
         QString error;
-        if (!vesh::machinefolder::enter(root, &error)) {
+        if (!vesh::machinenamespace::enter(root, &error)) {
             const QByteArray text = error.toUtf8();
             [[maybe_unused]] auto n = ::write(pipeFds[1], text.constData(), size_t(text.size()));
             ::_exit(2);

@@ -238,7 +238,7 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, const PowerRule 
     }
 
     const QFileInfoList temps = QDir(device).entryInfoList(
-        {files::TempInputs.toString(), files::CpuLabel.toString()}, QDir::Files | QDir::NoSymLinks, QDir::Name);
+        {files::TempInputPattern.toString(), files::Temp1Label.toString()}, QDir::Files | QDir::NoSymLinks, QDir::Name);
     for (const QFileInfo &temp : temps) {
         if (!copyFile(temp.filePath(), sys + u'/' + folder + u'/' + temp.fileName(), counts, error))
             return false;
@@ -394,7 +394,7 @@ bool captureMachine(const QString &dir, const QString &machineDir, const QString
 
     // Where no mount namespace can be had, the capture is still worth having.
     QString notEntered;
-    const bool entered = machinefolder::enter(root, &notEntered);
+    const bool entered = machinenamespace::enter(root, &notEntered);
     if (entered && !recordReadings(root, pluginPaths, error))
         return false;
 

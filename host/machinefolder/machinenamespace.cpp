@@ -13,7 +13,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-namespace vesh::machinefolder {
+namespace vesh::machinenamespace {
 
 namespace {
 
@@ -119,4 +119,4 @@ bool enter(const QString &dir, QString *error)
         && replace(root + QStringLiteral("/proc"), "/proc", error);
 }
 
-} // namespace vesh::machinefolder
+} // namespace vesh::machinenamespace

@@ -35,6 +35,8 @@ using namespace Qt::Literals::StringLiterals;
 using cycle::CpuRead;
 using cycle::FileRead;
 using cycle::GpuRead;
+using cycle::nameOf;
+using cycle::Properties;
 using cycle::Reading;
 
 struct Interface
@@ -258,13 +260,14 @@ QList<Note> missingNotes(const Report &report)
         const QString why = report.hwmonFound ? u"no CPU sensor of a driver the applet reads ("_s
                 + driverNames(hwmon::Category::Cpu) + u")"_s
                                               : noSensors;
-        for (const char *property : {"cpuTemp", "cpuTempTctl", "cpuLabel"})
-            notes.append({QLatin1StringView(property), why});
+        for (QLatin1StringView property :
+             {nameOf(&Properties::cpuTemp), nameOf(&Properties::cpuTempTctl), nameOf(&Properties::cpuLabel)})
+            notes.append({property, why});
     } else {
         zeroReading(record.cpu->temp, report.sensors.cpuPath);
-        const FileRead &label = record.cpu->label;
+        const FileRead &label = record.cpu->temp1Label;
         if (!record.cpu->tctl)
-            notes.append({u"cpuTempTctl"_s,
+            notes.append({nameOf(&Properties::cpuTempTctl),
                           label.file.toString()
                               + (label.error == 0 ? u" reads "_s + printable::quoted(label.bytes) + u", not \"Tctl\""_s
                                                   : u": "_s + readError(label.error))
@@ -274,8 +277,9 @@ QList<Note> missingNotes(const Report &report)
         const QString why = report.hwmonFound ? u"no GPU sensor of a driver the applet reads ("_s
                 + driverNames(hwmon::Category::Gpu) + u")"_s
                                               : noSensors;
-        for (const char *property : {"gpuTemp", "gpuTempJunction", "gpuTempMem", "gpuLabel"})
-            notes.append({QLatin1StringView(property), why});
+        for (QLatin1StringView property : {nameOf(&Properties::gpuTemp), nameOf(&Properties::gpuTempJunction),
+                                           nameOf(&Properties::gpuTempMem), nameOf(&Properties::gpuLabel)})
+            notes.append({property, why});
     } else if (record.gpu->readings.isEmpty()) {
         const gpupower::Decision &power = record.gpu->power;
         const QString why = power.reason == gpupower::Reason::Resuming
@@ -283,17 +287,18 @@ QList<Note> missingNotes(const Report &report)
             : power.powerCase == gpupower::Case::Asleep
             ? u"the card is asleep; the applet leaves it so, and reads it once it wakes up"_s
             : u"the card's power state does not read; the applet does not read it, so as not to wake it"_s;
-        for (const char *property : {"gpuTemp", "gpuTempJunction", "gpuTempMem"})
-            notes.append({QLatin1StringView(property), why});
+        for (QLatin1StringView property :
+             {nameOf(&Properties::gpuTemp), nameOf(&Properties::gpuTempJunction), nameOf(&Properties::gpuTempMem)})
+            notes.append({property, why});
     } else {
         for (const Reading &reading : record.gpu->readings)
             zeroReading(reading, report.sensors.gpuPath);
     }
     const cycle::Properties &shown = record.next.properties;
     if (record.network.error != 0)
-        notes.append({u"netSpeed"_s, files::NetDev.toString() + u" cannot be read: it shows "_s + shown.netSpeed});
+        notes.append({nameOf(&Properties::netSpeed), files::NetDev.toString() + u" cannot be read: it shows "_s + shown.netSpeed});
     if (record.memory.error != 0 || record.memoryFigures.totalKb == 0)
-        notes.append({u"memUsage"_s, files::MemInfo.toString() + u" gives no MemTotal: it shows "_s + shown.memUsage});
+        notes.append({nameOf(&Properties::memUsage), files::MemInfo.toString() + u" gives no MemTotal: it shows "_s + shown.memUsage});
     return notes;
 }
 
@@ -304,14 +309,14 @@ QList<Note> surprisingNotes(const Report &report)
     const cycle::Record &record = report.record;
     const cycle::Properties &shown = record.next.properties;
     if (record.memory.error == 0 && record.memoryFigures.totalKb > 0 && !record.memoryFigures.hasAvailable)
-        notes.append({u"memUsage"_s, files::MemInfo.toString()
+        notes.append({nameOf(&Properties::memUsage), files::MemInfo.toString()
                           + u" has no MemAvailable (kernels before 3.14, some containers): the applet counts all "
                             "memory as used, so it shows "_s
                           + shown.memUsage});
     if (record.cpu && record.cpu->die && record.cpu->die->degrees > 0
         && record.cpu->die->degrees < record.cpu->temp.degrees) {
         const hwmon::Driver *driver = report.sensors.cpuDriver;
-        notes.append({u"cpuTempTctl"_s,
+        notes.append({nameOf(&Properties::cpuTempTctl),
                       QString::number(shown.cpuTempTctl) + u" °C, below cpuTemp's "_s
                           + QString::number(shown.cpuTemp)
                           + u" °C: cpuTemp is temp1, Tctl, the control temperature, which carries an offset on "
@@ -333,7 +338,7 @@ QList<Note> surprisingNotes(const Report &report)
         QString names = virtuals.mid(0, most).join(u", "_s);
         if (virtuals.size() > most)
             names += u" and "_s + QString::number(virtuals.size() - most) + u" more"_s;
-        notes.append({u"netSpeed"_s,
+        notes.append({nameOf(&Properties::netSpeed),
                       u"counts interfaces with no device behind them (a bridge, veth, VPN, bond, VLAN, macvlan or "
                       "PPP): "_s
                           + names
@@ -461,10 +466,10 @@ Part hwmonPart(const Report &report)
 Part cpuPart(const Report &report, const CpuRead &cpu)
 {
     const Part temp = readingPart(cpu.temp);
-    QStringList lines = QStringList{sensorLine(u"CPU"_s, report.sensors.cpuPath, report.sensors.cpuLabel)} + temp.lines;
+    QStringList lines = QStringList{sensorLine(u"CPU"_s, report.sensors.cpuPath, report.sensors.cpuDriverName)} + temp.lines;
     QJsonArray readings{temp.json};
     // The label comes right after temp1, which it qualifies.
-    const Part label = filePart(cpu.label);
+    const Part label = filePart(cpu.temp1Label);
     lines << label.lines.first() + u"  "_s
             + (cpu.tctl ? u"Tctl: cpuTempTctl is temp3 when above 0 °C, else cpuTemp"_s
                         : u"not Tctl: cpuTempTctl stays as it is, 0 from the start"_s);
@@ -473,20 +478,20 @@ Part cpuPart(const Report &report, const CpuRead &cpu)
     if (cpu.die) {
         const Part die = readingPart(*cpu.die, cpu.die->degrees > 0 ? QString() : dieWhy(*cpu.die));
         QJsonObject dieJson = die.json.toObject();
-        dieJson.insert(u"fallback"_s, u"cpuTemp"_s);
+        dieJson.insert(u"fallback"_s, QString(nameOf(&Properties::cpuTemp)));
         lines << die.lines;
         readings.append(dieJson);
     }
     return {lines, QJsonObject{{u"path"_s, printable::escaped(report.sensors.cpuPath)},
-                               {u"driver"_s, printable::escaped(report.sensors.cpuLabel)},
+                               {u"driver"_s, printable::escaped(report.sensors.cpuDriverName)},
                                {u"readings"_s, readings},
                                {u"label"_s, labelJson},
-                               {u"cpuTempTctl"_s, report.record.next.properties.cpuTempTctl}}};
+                               {QString(nameOf(&Properties::cpuTempTctl)), report.record.next.properties.cpuTempTctl}}};
 }
 
 Part gpuPart(const Report &report, const GpuRead &gpu)
 {
-    QStringList lines{sensorLine(u"GPU"_s, report.sensors.gpuPath, report.sensors.gpuLabel)};
+    QStringList lines{sensorLine(u"GPU"_s, report.sensors.gpuPath, report.sensors.gpuDriverName)};
     QJsonArray powerFiles;
     for (const FileRead &file : gpu.powerFiles) {
         const Part power = filePart(file);
@@ -517,7 +522,7 @@ Part gpuPart(const Report &report, const GpuRead &gpu)
         readings.append(temp.json);
     }
     return {lines, QJsonObject{{u"path"_s, printable::escaped(report.sensors.gpuPath)},
-                               {u"driver"_s, printable::escaped(report.sensors.gpuLabel)},
+                               {u"driver"_s, printable::escaped(report.sensors.gpuDriverName)},
                                {u"power"_s, power},
                                {u"readings"_s, readings}}};
 }

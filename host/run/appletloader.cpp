@@ -12,30 +12,30 @@ namespace vesh {
 
 namespace {
 
-enum class Verdict { Loaded, OtherKind, Failed };
+enum class LoadResult { Loaded, OtherKind, Failed };
 
-Verdict load(const QString &file, LoadedPlugin *plugin, QString *error)
+LoadResult load(const QString &file, LoadedPlugin *plugin, QString *error)
 {
     auto loader = std::make_shared<QPluginLoader>(file);
     // Reading the metadata does not run any of the plugin's code.
     const QJsonObject metaData = loader->metaData();
     if (metaData.isEmpty()) {
         *error = QStringLiteral("%1: not a usable Qt plugin: %2").arg(file, loader->errorString());
-        return Verdict::OtherKind;
+        return LoadResult::OtherKind;
     }
     const QString iid = metaData.value(u"IID").toString();
     if (iid != QLatin1StringView(VESH_APPLET_FACTORY_IID)) {
         *error = QStringLiteral("%1: a plugin of interface \"%2\", not \"%3\"")
                      .arg(file, iid, QLatin1StringView(VESH_APPLET_FACTORY_IID));
-        return Verdict::OtherKind;
+        return LoadResult::OtherKind;
     }
     auto *factory = qobject_cast<OrlAppletFactory *>(loader->instance());
     if (!factory) {
         *error = QStringLiteral("%1: cannot load: %2").arg(file, loader->errorString());
-        return Verdict::Failed;
+        return LoadResult::Failed;
     }
     *plugin = {std::move(loader), factory};
-    return Verdict::Loaded;
+    return LoadResult::Loaded;
 }
 
 } // namespace
@@ -56,19 +56,19 @@ QList<LoadedPlugin> loadAppletPlugins(const QStringList &paths, QString *error)
                     continue;
                 LoadedPlugin plugin;
                 switch (load(file.filePath(), &plugin, error)) {
-                case Verdict::Loaded:
+                case LoadResult::Loaded:
                     plugins.append(plugin);
                     break;
-                case Verdict::OtherKind:
+                case LoadResult::OtherKind:
                     break;
-                case Verdict::Failed:
+                case LoadResult::Failed:
                     return {};
                 }
             }
             continue;
         }
         LoadedPlugin plugin;
-        if (load(info.filePath(), &plugin, error) != Verdict::Loaded)
+        if (load(info.filePath(), &plugin, error) != LoadResult::Loaded)
             return {};
         plugins.append(plugin);
     }

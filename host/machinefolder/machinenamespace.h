@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace vesh::machinefolder {
+namespace vesh::machinenamespace {
 
 // Shows this process a fixture machine instead of its own: in a private
 // mount namespace, DIR/sys replaces /sys and DIR/proc replaces /proc (an
@@ -13,4 +13,4 @@ namespace vesh::machinefolder {
 // Returns false with a one-line reason when it cannot be done.
 bool enter(const QString &dir, QString *error);
 
-} // namespace vesh::machinefolder
+} // namespace vesh::machinenamespace
