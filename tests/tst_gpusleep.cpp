@@ -179,14 +179,8 @@ FixtureTree &Model::treeFor(qint64 offsetMs)
     }
     auto tree = std::make_unique<FixtureTree>();
     tree->addHwmon(u"hwmon0"_s, m_scenario.driver + '\n');
-    if (offsetMs != 0) {
-        // Seconds may be negative, nanoseconds not.
-        const qint64 seconds = offsetMs >= 0 ? offsetMs / 1000 : -((-offsetMs + 999) / 1000);
-        const qint64 nanoseconds = (offsetMs - seconds * 1000) * 1000000;
-        tree->write(u"proc/self/timens_offsets"_s,
-                    "monotonic " + QByteArray::number(seconds) + ' ' + QByteArray::number(nanoseconds)
-                        + "\nboottime 0 0\n");
-    }
+    if (offsetMs != 0)
+        tree->writeTimensOffsets(offsetMs);
     for (auto it = m_written.cbegin(); it != m_written.cend(); ++it) {
         if (it.value() == "!")
             tree->makeFolder(it.key()); // opens, then fails to read
@@ -215,9 +209,7 @@ void Model::setFile(const QString &relative, const QByteArray &contents)
 
 gpupower::Schedule Model::schedule() const
 {
-    bool ok = false;
-    const int delay = m_scenario.delayFile.trimmed().toInt(&ok);
-    return gpupower::schedule(ok ? delay : 5000);
+    return gpupower::schedule(cardDelayMs(m_scenario));
 }
 
 // The card's files as the kernel shows them now: its temperatures hold the

@@ -798,11 +798,7 @@ private slots:
         // of a window now, and so a period less than that from the next.
         const qint64 now = vesh::now().monotonicMs;
         const qint64 rootNow = now - now % schedule.periodMs + schedule.windowMs + 50;
-        const qint64 offsetMs = now - rootNow;
-        const qint64 seconds = offsetMs >= 0 ? offsetMs / 1000 : -((-offsetMs + 999) / 1000);
-        machine.write(QStringLiteral("proc/self/timens_offsets"),
-                      "monotonic " + QByteArray::number(seconds) + ' '
-                          + QByteArray::number((offsetMs - seconds * 1000) * 1000000) + "\nboottime 0 0\n");
+        machine.writeTimensOffsets(now - rootNow);
 
         QFile file(QStringLiteral(VESH_FIXTURES "/machines/laptop-dgpu-idle/expected.json"));
         QVERIFY(file.open(QIODevice::ReadOnly));

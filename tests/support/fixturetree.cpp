@@ -68,6 +68,15 @@ void FixtureTree::link(const QString &relativePath, const QString &target)
         qFatal("cannot link fixture %s", qPrintable(path));
 }
 
+void FixtureTree::writeTimensOffsets(qint64 monotonicOffsetMs)
+{
+    // Seconds may be negative, nanoseconds not, as the kernel writes them.
+    const qint64 seconds = monotonicOffsetMs >= 0 ? monotonicOffsetMs / 1000 : -((-monotonicOffsetMs + 999) / 1000);
+    const qint64 nanoseconds = (monotonicOffsetMs - seconds * 1000) * 1000000;
+    write(QStringLiteral("proc/self/timens_offsets"),
+          "monotonic " + QByteArray::number(seconds) + ' ' + QByteArray::number(nanoseconds) + "\nboottime 0 0\n");
+}
+
 bool FixtureTree::copyFrom(const QString &folder)
 {
     // cp -a keeps the relative hwmon links exactly as written.

@@ -33,6 +33,9 @@ public:
     void remove(const QString &relativePath);
     // A symbolic link below the root, which need not point anywhere.
     void link(const QString &relativePath, const QString &target);
+    // proc/self/timens_offsets of a process whose monotonic clock is
+    // monotonicOffsetMs ahead of the root time namespace's.
+    void writeTimensOffsets(qint64 monotonicOffsetMs);
 
     // Copies a folder tree (symbolic links kept as links) into the root.
     bool copyFrom(const QString &folder);
