@@ -25,13 +25,22 @@ enum class End {
     EmptyRead,
 };
 
-// What kind of file is read: how it ends, and the most it may hold. A file
-// that holds more is not read on: whatever a machine folder holds, a read
-// costs no more than its limit.
+// What a file's bytes are to its reader.
+enum class Bytes {
+    // Text: carriage returns are dropped, as Qt's text mode drops them.
+    Text,
+    // The bytes as they are, for a copy of the file.
+    AsTheyAre,
+};
+
+// What kind of file is read: how it ends, the most it may hold, and what
+// its bytes are. A file that holds more is not read on: whatever a machine
+// folder holds, a read costs no more than its limit.
 struct Form
 {
     End end;
     qsizetype limit;
+    Bytes bytes = Bytes::Text;
 };
 
 // A sysfs attribute, which the kernel caps at one page (64 KiB on the
@@ -50,10 +59,10 @@ struct Result
     explicit operator bool() const { return error == 0; }
 };
 
-// Reads the whole file into contents, dropping carriage returns as Qt's
-// text mode does. Fails when the file does not open, when a read fails
-// (a sysfs attribute whose driver cannot answer), and when the file holds
-// more than form.limit; contents are then empty.
+// Reads the whole file into contents, its bytes as form.bytes says. Fails
+// when the file does not open, when a read fails (a sysfs attribute whose
+// driver cannot answer), and when the file holds more than form.limit;
+// contents are then empty.
 // The path is root followed by the parts, all joined without a separator.
 Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, Form form);
 

@@ -525,6 +525,57 @@ private slots:
         QVERIFY(QFileInfo::exists(capture + QStringLiteral("/sys/class/hwmon/hwmon0/temp1_input")));
     }
 
+    // A capture copies each file's bytes as they are, whatever they hold,
+    // up to the most the applet would read of it; a file that does not read
+    // is left out with the system's reason.
+    void captureKeepsBytesAsTheyAre_data()
+    {
+        QTest::addColumn<QString>("file"); // below the machine's root
+        QTest::addColumn<QByteArray>("contents"); // null: a folder in its place
+        QTest::addColumn<QString>("leftOut");     // the note's reason, or empty where copied
+
+        const QString name = FixtureTree::hwmonDevice(QStringLiteral("hwmon0")) + QStringLiteral("/name");
+        QTest::newRow("carriage returns") << QStringLiteral("proc/meminfo")
+                                          << QByteArray("MemTotal: 1000 kB\r\nMemAvailable: 500 kB\r\n") << QString();
+        QTest::newRow("a name padded with NULs") << name << QByteArray("k10temp\0\0\0\n", 11) << QString();
+        QByteArray table("Inter-|   Receive\n face |bytes\n");
+        for (int k = 0; table.size() <= 3 * 64 * 1024; ++k)
+            table += "vpn" + QByteArray::number(k) + ": 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16\r\n";
+        QTest::newRow("a table of more than a page") << QStringLiteral("proc/net/dev") << table << QString();
+        QTest::newRow("a folder in a file's place") << name << QByteArray() << QStringLiteral("Is a directory");
+    }
+
+    void captureKeepsBytesAsTheyAre()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, leftOut);
+
+        FixtureTree machine;
+        machine.addHwmon(QStringLiteral("hwmon0"), "k10temp\n", {{QStringLiteral("temp1_input"), "48250\n"}});
+        machine.write(QStringLiteral("proc/meminfo"), "MemTotal: 1000 kB\n");
+        machine.write(QStringLiteral("proc/net/dev"), "Inter-|   Receive\n face |bytes\n");
+        machine.remove(file);
+        if (contents.isNull())
+            machine.makeFolder(file);
+        else
+            machine.write(file, contents);
+        QTemporaryDir scratch;
+        const QString capture = scratch.filePath(QStringLiteral("capture"));
+        const Run run = runHost({QStringLiteral("--machine"), machine.root(), QStringLiteral("--capture"), capture, Plugin});
+        QVERIFY2(run.exitCode == 0, run.err.constData());
+        if (leftOut.isEmpty()) {
+            QVERIFY2(!run.out.contains("Left out: "), run.out.constData());
+            QFile copy(capture + u'/' + file);
+            QVERIFY2(copy.open(QIODevice::ReadOnly), qPrintable(file));
+            QCOMPARE(copy.readAll(), contents);
+        } else {
+            const QByteArray note = '/' + QFile::encodeName(QFileInfo(file).fileName()) + ": " + leftOut.toUtf8() + '\n';
+            QVERIFY2(run.out.contains("Left out: ") && run.out.contains(note), run.out.constData());
+            QVERIFY(!QFileInfo::exists(capture + u'/' + file));
+        }
+    }
+
     // Machine folders come from strangers: anything that could hang or
     // mislead the runner is refused at once, in one line; what real
     // machines and captures hold passes.

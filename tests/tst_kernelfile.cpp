@@ -26,6 +26,12 @@ private slots:
         QTest::newRow("attribute") << QByteArray("45000\n") << vesh::kernelfile::OnePage << 0 << QByteArray("45000\n");
         QTest::newRow("carriage returns dropped") << QByteArray("a\r\nb\r\n") << vesh::kernelfile::OnePage << 0
                                                   << QByteArray("a\nb\n");
+        constexpr Form copy{vesh::kernelfile::End::EmptyRead, 64 * 1024, vesh::kernelfile::Bytes::AsTheyAre};
+        QTest::newRow("carriage returns kept for a copy") << QByteArray("a\r\nb\r\n") << copy << 0
+                                                          << QByteArray("a\r\nb\r\n");
+        QTest::newRow("NULs kept")
+            << QByteArray("amdgpu\0\0\n", 9) << vesh::kernelfile::OnePage << 0 << QByteArray("amdgpu\0\0\n", 9);
+        QTest::newRow("a copy one byte past its limit: too large") << page + '\r' << copy << EFBIG << QByteArray();
         QTest::newRow("exactly the limit") << page << vesh::kernelfile::OnePage << 0 << page;
         QTest::newRow("one byte past the limit: too large")
             << page + 'x' << vesh::kernelfile::OnePage << EFBIG << QByteArray();

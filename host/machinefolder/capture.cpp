@@ -50,21 +50,12 @@ struct Counts
     QStringList notes; // what was left out, and why
 };
 
-// The file's bytes, as they are, up to most; false with why where it
-// cannot be read or holds more, which is not read on.
-bool readAtMost(QFile *file, qsizetype most, QByteArray *bytes, QString *why)
+// Why a file was left out: more than most, or the system's word for it.
+QString notReadWhy(kernelfile::Result result, qsizetype most)
 {
-    while (bytes->size() <= most) {
-        const QByteArray chunk = file->read(std::min<qsizetype>(most + 1 - bytes->size(), 64 * 1024));
-        if (chunk.isEmpty())
-            break;
-        bytes->append(chunk);
-    }
-    if (file->error() != QFileDevice::NoError)
-        *why = file->errorString();
-    else if (bytes->size() > most)
-        *why = u"too large: more than "_s + QString::number(most) + u" bytes"_s;
-    return why->isEmpty();
+    if (result.error == EFBIG)
+        return u"too large: more than "_s + QString::number(most) + u" bytes"_s;
+    return QString::fromLocal8Bit(std::strerror(result.error));
 }
 
 // Copies one file byte for byte, and hands its bytes to copied if given. A
@@ -73,14 +64,16 @@ bool readAtMost(QFile *file, qsizetype most, QByteArray *bytes, QString *why)
 bool copyFile(const QString &from, const QString &to, Counts *counts, QString *error, QByteArray *copied = nullptr,
               qsizetype most = kernelfile::OnePage.limit)
 {
-    QFile source(from);
-    // Unbuffered: a sysfs attribute is read in one go, as the applet reads it.
-    QByteArray bytes;
-    QString why;
-    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || !readAtMost(&source, most, &bytes, &why)) {
-        counts->notes.append(shownPath(from) + u": "_s + (why.isEmpty() ? source.errorString() : why));
+    // Read as the applet reads, but on to an empty read whatever the file,
+    // and the bytes kept as they are.
+    kernelfile::Buffer contents;
+    const kernelfile::Result read =
+        kernelfile::read(from, {}, &contents, {kernelfile::End::EmptyRead, most, kernelfile::Bytes::AsTheyAre});
+    if (!read) {
+        counts->notes.append(shownPath(from) + u": "_s + notReadWhy(read, most));
         return true;
     }
+    const QByteArray bytes(contents.constData(), contents.size());
     QFile target(to);
     if (!QDir().mkpath(QFileInfo(to).path()) || !target.open(QIODevice::WriteOnly | QIODevice::NewOnly)
         || target.write(bytes) != bytes.size() || !target.flush()) {
