@@ -1,8 +1,8 @@
 # Toolchain for building on one Debian architecture for another, with
 # Debian's cross compiler and the other architecture's Qt installed through
-# multiarch (./dev cross ARCH). VESH_DEBIAN_ARCH names the architecture
-# (arm64, armel, armhf, i386, ppc64el, riscv64, s390x); everything else,
-# the compiler's triplet among it, follows from it.
+# multiarch (./dev cross ARCH). VESH_DEBIAN_ARCH names the architecture,
+# one of those ./dev cross takes; everything else, the compiler's triplet
+# among it, follows from it.
 #
 # There is no sysroot: multiarch puts each architecture's libraries and
 # CMake packages in /usr/lib/<triplet>, which CMake searches by the
@@ -14,7 +14,7 @@
 # changed. An x86-64 kernel runs i386 programs itself, where it was built
 # to (IA32 emulation).
 if(NOT VESH_DEBIAN_ARCH)
-    message(FATAL_ERROR "VESH_DEBIAN_ARCH is not set: the Debian architecture to build for (arm64, armel, armhf, i386, ppc64el, riscv64, s390x)")
+    message(FATAL_ERROR "VESH_DEBIAN_ARCH is not set: the Debian architecture to build for, as ./dev cross names it")
 endif()
 # try_compile projects read this file again, with only the variables listed here.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES VESH_DEBIAN_ARCH)
