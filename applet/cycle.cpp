@@ -28,7 +28,7 @@ FileRead fileRead(QStringView file, kernelfile::Result read, const kernelfile::B
 } // namespace
 
 FileRead readFile(const MachineFiles &machine, std::initializer_list<QStringView> path, QStringView file,
-                  kernelfile::Form form)
+                  const kernelfile::Form &form)
 {
     // Read as QFile (read-only, text mode) would, without its stat calls.
     kernelfile::Buffer contents;

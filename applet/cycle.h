@@ -61,7 +61,7 @@ struct FileRead
 // The file at the machine path given in parts, read in form and shown as
 // file.
 FileRead readFile(const MachineFiles &machine, std::initializer_list<QStringView> path, QStringView file,
-                  kernelfile::Form form);
+                  const kernelfile::Form &form);
 
 // A temperature input and the property it sets.
 struct Reading

@@ -12,7 +12,7 @@
 
 namespace vesh::kernelfile {
 
-Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, Form form)
+Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, const Form &form)
 {
     // File names are UTF-8 to Qt on Linux; join and encode on the stack.
     QStringEncoder toUtf8(QStringEncoder::Utf8);

@@ -64,7 +64,7 @@ struct Result
 // driver cannot answer), and when the file holds more than form.limit;
 // contents are then empty.
 // The path is root followed by the parts, all joined without a separator.
-Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, Form form);
+Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *contents, const Form &form);
 
 // The kernel follows at most this many links in one lookup (MAXSYMLINKS),
 // and gives up with ELOOP beyond.

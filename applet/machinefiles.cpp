@@ -14,7 +14,7 @@ MachineFiles::MachineFiles(const QString &dir)
 }
 
 kernelfile::Result MachineFiles::read(std::initializer_list<QStringView> machinePath, kernelfile::Buffer *contents,
-                                      kernelfile::Form form) const
+                                      const kernelfile::Form &form) const
 {
     return kernelfile::read(m_root, machinePath, contents, form);
 }

@@ -67,7 +67,7 @@ public:
 
     // kernelfile::read of the machine path given in parts.
     kernelfile::Result read(std::initializer_list<QStringView> machinePath, kernelfile::Buffer *contents,
-                            kernelfile::Form form) const;
+                            const kernelfile::Form &form) const;
 
     // kernelfile::resolve of the machine path given in parts: where it
     // leads on this machine, as a machine path, never out of it.
