@@ -14,9 +14,6 @@ namespace {
 
 using namespace Qt::Literals::StringLiterals;
 
-// temp1 to temp3 of a GPU, in the properties they set.
-constexpr int Properties::*GpuTemps[] = {&Properties::gpuTemp, &Properties::gpuTempJunction,
-                                         &Properties::gpuTempMem};
 // The die temperature of an AMD CPU whose temp1 is Tctl.
 constexpr int DieIndex = 3;
 
@@ -38,7 +35,7 @@ FileRead readFile(const MachineFiles &machine, std::initializer_list<QStringView
 
 namespace {
 
-Reading readTemperature(const MachineFiles &machine, const QString &device, int index, QLatin1StringView property)
+Reading readTemperature(const MachineFiles &machine, const QString &device, int index, int Properties::*property)
 {
     const QStringView file = files::ReadTempInputs[index - 1];
     Reading reading{property, readFile(machine, {device, u"/", file}, file, kernelfile::OnePage)};
@@ -49,14 +46,14 @@ Reading readTemperature(const MachineFiles &machine, const QString &device, int 
 
 CpuRead readCpu(const MachineFiles &machine, const QString &device, Properties *shown)
 {
-    CpuRead cpu{readTemperature(machine, device, 1, nameOf(&Properties::cpuTemp)),
+    CpuRead cpu{readTemperature(machine, device, 1, &Properties::cpuTemp),
                 readFile(machine, {device, u"/", files::Temp1Label}, files::Temp1Label, kernelfile::OnePage)};
     shown->cpuTemp = cpu.temp.degrees;
     // Any other label, or none, leaves cpuTempTctl as it was; but a device
     // that has gone, taking its folder's files with it, reads 0 throughout.
     cpu.tctl = cpu.temp1Label.error == 0 && hwmon::isTctlLabel(cpu.temp1Label.bytes);
     if (cpu.tctl) {
-        cpu.die = readTemperature(machine, device, DieIndex, nameOf(&Properties::cpuTempTctl));
+        cpu.die = readTemperature(machine, device, DieIndex, &Properties::cpuTempTctl);
         shown->cpuTempTctl = hwmon::tctlTemperature(shown->cpuTemp, cpu.die->degrees);
     } else if (cpu.temp.file.error == ENOENT && cpu.temp1Label.error == ENOENT) {
         shown->cpuTempTctl = 0;
@@ -99,7 +96,7 @@ GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Insta
     } else if (gpupower::reads(gpu.turn)) {
         gpu.readings.reserve(std::size(GpuTemps));
         for (int index = 1; index <= int(std::size(GpuTemps)); ++index) {
-            gpu.readings.append(readTemperature(machine, sensors.gpuFolder, index, nameOf(GpuTemps[index - 1])));
+            gpu.readings.append(readTemperature(machine, sensors.gpuFolder, index, GpuTemps[index - 1]));
             // A junction or memory sensor the card does not have is no
             // failure: it shows 0.
             const int error = gpu.readings.last().file.error;
@@ -107,8 +104,8 @@ GpuRead readGpu(const MachineFiles &machine, const Sensors &sensors, const Insta
         }
         past.triedAt = now;
         if (!gpu.failed || !windowed) {
-            for (qsizetype i = 0; i < gpu.readings.size(); ++i)
-                shown.*GpuTemps[i] = gpu.readings.at(i).degrees;
+            for (const Reading &reading : std::as_const(gpu.readings))
+                shown.*reading.property = reading.degrees;
             // A card read every cycle shows what read, 0 for the rest; a
             // failed read is no reading to keep.
             if (gpu.failed)

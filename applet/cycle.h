@@ -50,6 +50,10 @@ public:
     QString memUsage;
 };
 
+// temp1 to temp3 of a GPU, in the properties they set.
+inline constexpr int Properties::*GpuTemps[] = {&Properties::gpuTemp, &Properties::gpuTempJunction,
+                                                &Properties::gpuTempMem};
+
 // A file as the cycle read it.
 struct FileRead
 {
@@ -63,10 +67,10 @@ struct FileRead
 FileRead readFile(const MachineFiles &machine, std::initializer_list<QStringView> path, QStringView file,
                   const kernelfile::Form &form);
 
-// A temperature input and the property it sets.
+// A temperature input and the property it sets (nameOf names it).
 struct Reading
 {
-    QLatin1StringView property;
+    int Properties::*property = nullptr;
     FileRead file;
     // 0 also when the file did not read: see "Temperatures of 0" in docs/kept-on-purpose.md.
     int degrees = 0;

@@ -252,7 +252,7 @@ QList<Note> missingNotes(const Report &report)
     const QString noSensors = u"the machine shows no hardware sensors (no "_s + files::HwmonClass.toString() + u")"_s;
     auto zeroReading = [&notes](const Reading &reading, const QString &path) {
         if (reading.degrees == 0)
-            notes.append({reading.property, reading.file.file.toString() + u" of "_s
+            notes.append({nameOf(reading.property), reading.file.file.toString() + u" of "_s
                                                 + printable::name(path, printable::PathLimit) + u": "_s
                                                 + zeroWhy(reading)});
     };
@@ -277,9 +277,9 @@ QList<Note> missingNotes(const Report &report)
         const QString why = report.hwmonFound ? u"no GPU sensor of a driver the applet reads ("_s
                 + driverNames(hwmon::Category::Gpu) + u")"_s
                                               : noSensors;
-        for (QLatin1StringView property : {nameOf(&Properties::gpuTemp), nameOf(&Properties::gpuTempJunction),
-                                           nameOf(&Properties::gpuTempMem), nameOf(&Properties::gpuLabel)})
-            notes.append({property, why});
+        for (int Properties::*temp : cycle::GpuTemps)
+            notes.append({nameOf(temp), why});
+        notes.append({nameOf(&Properties::gpuLabel), why});
     } else if (record.gpu->readings.isEmpty()) {
         const gpupower::Decision &power = record.gpu->power;
         const QString why = power.reason == gpupower::Reason::Resuming
@@ -287,9 +287,8 @@ QList<Note> missingNotes(const Report &report)
             : power.powerCase == gpupower::Case::Asleep
             ? u"the card is asleep; the applet leaves it so, and reads it once it wakes up"_s
             : u"the card's power state does not read; the applet does not read it, so as not to wake it"_s;
-        for (QLatin1StringView property :
-             {nameOf(&Properties::gpuTemp), nameOf(&Properties::gpuTempJunction), nameOf(&Properties::gpuTempMem)})
-            notes.append({property, why});
+        for (int Properties::*temp : cycle::GpuTemps)
+            notes.append({nameOf(temp), why});
     } else {
         for (const Reading &reading : record.gpu->readings)
             zeroReading(reading, report.sensors.gpuPath);
@@ -371,13 +370,13 @@ Part readingPart(const Reading &reading, const QString &why = {})
 {
     QJsonObject json = filePart(reading.file).json.toObject();
     const QString note = !why.isEmpty() ? why : reading.degrees == 0 ? zeroWhy(reading) : QString();
-    json.insert(u"property"_s, QString(reading.property));
+    json.insert(u"property"_s, QString(nameOf(reading.property)));
     json.insert(u"degrees"_s, reading.degrees);
     if (!note.isEmpty())
         json.insert(u"why"_s, note);
     return {{u"  "_s + reading.file.file.toString() + u"  "_s
              + (reading.file.error == 0 ? printable::quoted(reading.file.bytes) : u"-"_s) + u"  "_s
-             + QString::number(reading.degrees) + u" °C  "_s + reading.property
+             + QString::number(reading.degrees) + u" °C  "_s + nameOf(reading.property)
              + (note.isEmpty() ? QString() : u" ("_s + note + u")"_s)},
             json};
 }
