@@ -190,25 +190,27 @@ void TestApplet::propertiesAreTheRecords()
         QCOMPARE(published.metaType(), recorded.metaType());
     }
 
+    // Each member set to its place, and named by nameOf as it is set.
     using vesh::cycle::Properties;
     vesh::cycle::Properties values;
-    int next = 1;
+    QList<QLatin1StringView> names;
     for (int Properties::*member : {&Properties::cpuTemp, &Properties::gpuTemp, &Properties::cpuTempTctl,
-                                    &Properties::gpuTempJunction, &Properties::gpuTempMem})
-        values.*member = next++;
+                                    &Properties::gpuTempJunction, &Properties::gpuTempMem}) {
+        values.*member = int(names.size()) + 1;
+        names.append(vesh::cycle::nameOf(member));
+    }
     for (QString Properties::*member : {&Properties::cpuLabel, &Properties::gpuLabel, &Properties::netSpeed,
-                                        &Properties::memUsage})
-        values.*member = QString::number(next++);
+                                        &Properties::memUsage}) {
+        values.*member = QString::number(names.size() + 1);
+        names.append(vesh::cycle::nameOf(member));
+    }
     const vesh::cycle::NamedValues named = vesh::cycle::named(values);
-    QCOMPARE(named.size(), next - 1);
-    for (qsizetype i = 0; i < named.size(); ++i)
+    QCOMPARE(named.size(), names.size());
+    for (qsizetype i = 0; i < named.size(); ++i) {
         QCOMPARE(named.at(i).second.toString(), QString::number(i + 1));
-    QCOMPARE(vesh::cycle::nameOf(&Properties::cpuTemp), named.at(0).first);
-    QCOMPARE(vesh::cycle::nameOf(&Properties::gpuTempMem), named.at(4).first);
-    QCOMPARE(vesh::cycle::nameOf(&Properties::cpuLabel), named.at(5).first);
-    QCOMPARE(vesh::cycle::nameOf(&Properties::memUsage), named.at(8).first);
-    for (const auto &[name, value] : named)
-        QCOMPARE(QLatin1StringView(applet.property(applet.indexOfProperty(name.data())).name()), name);
+        QCOMPARE(named.at(i).first, names.at(i));
+        QCOMPARE(QLatin1StringView(applet.property(applet.propertyOffset() + int(i)).name()), names.at(i));
+    }
 }
 
 void TestApplet::constructedState()
