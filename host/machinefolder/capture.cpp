@@ -58,31 +58,30 @@ QString notReadWhy(kernelfile::Result result, qsizetype most)
     return QString::fromLocal8Bit(std::strerror(result.error));
 }
 
-// Copies one file byte for byte, and hands its bytes to copied if given. A
-// file that cannot be read, or that holds more than most, is left out with
-// a note; false only when the capture cannot be written.
-bool copyFile(const QString &from, const QString &to, Counts *counts, QString *error, QByteArray *copied = nullptr,
-              qsizetype most = kernelfile::OnePage.limit)
+// Copies one file byte for byte, and leaves its bytes in copied if given
+// (empty where it is left out). A file that cannot be read, or that holds
+// more than most, is left out with a note; false only when the capture
+// cannot be written.
+bool copyFile(const QString &from, const QString &to, Counts *counts, QString *error,
+              kernelfile::Buffer *copied = nullptr, qsizetype most = kernelfile::OnePage.limit)
 {
     // Read as the applet reads, but on to an empty read whatever the file,
     // and the bytes kept as they are.
-    kernelfile::Buffer contents;
+    kernelfile::Buffer ownContents;
+    kernelfile::Buffer &contents = copied ? *copied : ownContents;
     const kernelfile::Result read =
         kernelfile::read(from, {}, &contents, {kernelfile::End::EmptyRead, most, kernelfile::Bytes::AsTheyAre});
     if (!read) {
         counts->notes.append(shownPath(from) + u": "_s + notReadWhy(read, most));
         return true;
     }
-    const QByteArray bytes(contents.constData(), contents.size());
     QFile target(to);
     if (!QDir().mkpath(QFileInfo(to).path()) || !target.open(QIODevice::WriteOnly | QIODevice::NewOnly)
-        || target.write(bytes) != bytes.size() || !target.flush()) {
+        || target.write(contents.constData(), contents.size()) != contents.size() || !target.flush()) {
         *error = shownPath(to) + u": "_s + target.errorString();
         return false;
     }
     ++counts->files;
-    if (copied)
-        *copied = bytes;
     return true;
 }
 
@@ -197,7 +196,7 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, const PowerRule 
 
     const QString device = entry.filePath();
     const QString driverName = u'/' + files::DriverName.toString();
-    QByteArray name;
+    kernelfile::Buffer name;
     if (!copyFile(device + driverName, sys + u'/' + folder + driverName, counts, error, &name))
         return false;
 
@@ -218,7 +217,7 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, const PowerRule 
     // Reading a temperature may wake the device, or keep it awake: read
     // only where the applet would read it now.
     const QString hwmonFolder = files::HwmonClass.toString() + u'/' + entry.fileName();
-    const gpupower::Decision power = gpupower::decide(hwmon::driverOf(QString::fromUtf8(name).trimmed()),
+    const gpupower::Decision power = gpupower::decide(hwmon::driverOf(QString::fromUtf8(name.constData(), name.size()).trimmed()),
                                                       gpupower::reader(rule.machine, hwmonFolder));
     const Instant now = onRootClock(vesh::now(), rule.monotonicOffsetMs);
     if (!gpupower::reads(gpupower::turn(power, now, {.atStart = rule.atStart}))) {
@@ -301,11 +300,11 @@ bool copyMachine(const MachineFiles &machine, const QString &root, bool readNow,
                 return false;
         }
     }
-    QByteArray netDev;
+    kernelfile::Buffer netDev;
     return copyFile(machine.path(files::NetDev), root + files::NetDev.toString(), counts, error, &netDev,
                     kernelfile::Table.limit)
         && copyFile(machine.path(files::MemInfo), root + files::MemInfo.toString(), counts, error)
-        && copyNetInterfaces(machine, sys, netDev, counts, error);
+        && copyNetInterfaces(machine, sys, QByteArrayView(netDev.constData(), netDev.size()), counts, error);
 }
 
 // Runs the applet on the capture, as --machine shows it, and writes its
