@@ -2,18 +2,18 @@
 // does, creates and initialises one applet of each, and prints the applet's
 // properties on every update.
 
-#include "application.h"
-#include "appletsession.h"
-#include "capture.h"
-#include "explain.h"
-#include "gpuwindow.h"
+#include "explain/explain.h"
 #include "machinefiles.h"
-#include "machinefolder.h"
-#include "machinenamespace.h"
-#include "options.h"
+#include "machinefolder/capture.h"
+#include "machinefolder/machinefolder.h"
+#include "machinefolder/machinenamespace.h"
 #include "printable.h"
-#include "quitonsignal.h"
-#include "updateprinter.h"
+#include "run/appletsession.h"
+#include "run/application.h"
+#include "run/gpuwindow.h"
+#include "run/options.h"
+#include "run/quitonsignal.h"
+#include "run/updateprinter.h"
 
 #include <vesh/orlapplet.h>
 
@@ -25,7 +25,7 @@
 #include <unistd.h>
 
 #ifdef VESH_HOST_QML
-#include "panelpreview.h"
+#include "preview/panelpreview.h"
 #endif
 
 namespace {

@@ -1,16 +1,16 @@
 #include "capture.h"
 
-#include "appletsession.h"
 #include "clocks.h"
 #include "gpupower.h"
 #include "hwmon.h"
+#include "machinefiles.h"
 #include "machinefolder.h"
 #include "machinenamespace.h"
-#include "machinefiles.h"
 #include "netdev.h"
 #include "pcidevice.h"
 #include "printable.h"
-#include "updateprinter.h"
+#include "run/appletsession.h"
+#include "run/updateprinter.h"
 
 #include <vesh/orlapplet.h>
 

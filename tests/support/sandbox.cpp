@@ -1,6 +1,6 @@
 #include "sandbox.h"
 
-#include "machinenamespace.h"
+#include "machinefolder/machinenamespace.h"
 
 #include <QTemporaryDir>
 #include <QTest>
