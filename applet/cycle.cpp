@@ -1,5 +1,6 @@
 #include "cycle.h"
 
+#include "files.h"
 #include "hwmon.h"
 #include "kernelfile.h"
 

@@ -1,5 +1,7 @@
 #include "discovery.h"
 
+#include "files.h"
+
 #include <cerrno>
 
 namespace vesh::discovery {

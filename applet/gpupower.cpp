@@ -1,5 +1,6 @@
 #include "gpupower.h"
 
+#include "files.h"
 #include "hwmon.h"
 #include "refreshinterval.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "clocks.h"
+#include "files.h"
 #include "hwmon.h"
 #include "kernelfile.h"
 #include "machinefiles.h"

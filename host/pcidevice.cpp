@@ -1,5 +1,7 @@
 #include "pcidevice.h"
 
+#include "files.h"
+
 #include <QRegularExpression>
 
 namespace vesh::pcidevice {

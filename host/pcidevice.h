@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cycle.h"
+#include "files.h"
 #include "machinefiles.h"
 
 #include <QList>

@@ -2,6 +2,7 @@
 
 #include "cycle.h"
 #include "discovery.h"
+#include "files.h"
 #include "pcidevice.h"
 #include "printable.h"
 #include "propertyline.h"

@@ -1,6 +1,7 @@
 #include "capture.h"
 
 #include "clocks.h"
+#include "files.h"
 #include "gpupower.h"
 #include "hwmon.h"
 #include "machinefiles.h"

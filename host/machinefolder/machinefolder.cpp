@@ -1,7 +1,7 @@
 #include "machinefolder.h"
 
+#include "files.h"
 #include "kernelfile.h"
-#include "machinefiles.h"
 #include "printable.h"
 
 #include <QFile>
