@@ -62,7 +62,7 @@ Result read(QStringView root, std::initializer_list<QStringView> path, Buffer *c
     }
 
     // Most files hold no carriage return; a fast scan spares them the copy.
-    if (form.bytes == Bytes::Text && std::memchr(contents->constData(), '\r', size_t(contents->size())))
+    if (form.mode == Mode::Text && std::memchr(contents->constData(), '\r', size_t(contents->size())))
         contents->erase(std::remove(contents->begin(), contents->end(), '\r'), contents->end());
     return result;
 }

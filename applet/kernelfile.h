@@ -25,22 +25,22 @@ enum class End {
     EmptyRead,
 };
 
-// What a file's bytes are to its reader.
-enum class Bytes {
-    // Text: carriage returns are dropped, as Qt's text mode drops them.
+// How a file's contents are taken.
+enum class Mode {
+    // As text: carriage returns are dropped, as Qt's text mode drops them.
     Text,
-    // The bytes as they are, for a copy of the file.
-    AsTheyAre,
+    // Raw: as they are, for a copy of the file.
+    Raw,
 };
 
-// What kind of file is read: how it ends, the most it may hold, and what
-// its bytes are. A file that holds more is not read on: whatever a machine
-// folder holds, a read costs no more than its limit.
+// What kind of file is read: how it ends, the most it may hold, and how
+// its contents are taken. A file that holds more is not read on: whatever
+// a machine folder holds, a read costs no more than its limit.
 struct Form
 {
     End end;
     qsizetype limit;
-    Bytes bytes = Bytes::Text;
+    Mode mode = Mode::Text;
 };
 
 // A sysfs attribute, which the kernel caps at one page (64 KiB on the
@@ -49,6 +49,13 @@ inline constexpr Form OnePage{End::ShortRead, 64 * 1024};
 // /proc/net/dev: a line per interface, each at most 352 bytes (a 15-byte
 // name and sixteen 20-digit counters), so 100,000 interfaces fit.
 inline constexpr Form Table{End::EmptyRead, 64 * 1024 * 1024};
+
+// A copy of a file of the given form: as much as the form takes, read on
+// to a read that returns nothing, whatever the file, and raw.
+constexpr Form copyOf(const Form &form)
+{
+    return {End::EmptyRead, form.limit, Mode::Raw};
+}
 
 // Whether a file was read, and if not, why.
 struct Result
@@ -59,7 +66,7 @@ struct Result
     explicit operator bool() const { return error == 0; }
 };
 
-// Reads the whole file into contents, its bytes as form.bytes says. Fails
+// Reads the whole file into contents, taken as form.mode says. Fails
 // when the file does not open, when a read fails (a sysfs attribute whose
 // driver cannot answer), and when the file holds more than form.limit;
 // contents are then empty.

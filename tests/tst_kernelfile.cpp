@@ -26,7 +26,7 @@ private slots:
         QTest::newRow("attribute") << QByteArray("45000\n") << vesh::kernelfile::OnePage << 0 << QByteArray("45000\n");
         QTest::newRow("carriage returns dropped") << QByteArray("a\r\nb\r\n") << vesh::kernelfile::OnePage << 0
                                                   << QByteArray("a\nb\n");
-        constexpr Form copy{vesh::kernelfile::End::EmptyRead, 64 * 1024, vesh::kernelfile::Bytes::AsTheyAre};
+        constexpr Form copy = vesh::kernelfile::copyOf(vesh::kernelfile::OnePage);
         QTest::newRow("carriage returns kept for a copy") << QByteArray("a\r\nb\r\n") << copy << 0
                                                           << QByteArray("a\r\nb\r\n");
         QTest::newRow("NULs kept")

@@ -4,6 +4,7 @@
 #include "files.h"
 #include "gpupower.h"
 #include "hwmon.h"
+#include "kernelfile.h"
 #include "machinefiles.h"
 #include "machinefolder.h"
 #include "machinenamespace.h"
@@ -51,29 +52,29 @@ struct Counts
     QStringList notes; // what was left out, and why
 };
 
-// Why a file was left out: more than most, or the system's word for it.
-QString notReadWhy(kernelfile::Result result, qsizetype most)
+// Why a file was left out: more than its form takes, or, in the words a
+// capture has always given, QFile's.
+QString notReadWhy(kernelfile::Result result, const kernelfile::Form &form)
 {
-    if (result.error == EFBIG)
-        return u"too large: more than "_s + QString::number(most) + u" bytes"_s;
-    return QString::fromLocal8Bit(std::strerror(result.error));
+    switch (result.error) {
+    case EFBIG: return u"too large: more than "_s + QString::number(form.limit) + u" bytes"_s;
+    case EISDIR: return QCoreApplication::translate("QIODevice", "file to open is a directory");
+    }
+    return qt_error_string(result.error);
 }
 
-// Copies one file byte for byte, and leaves its bytes in copied if given
-// (empty where it is left out). A file that cannot be read, or that holds
-// more than most, is left out with a note; false only when the capture
-// cannot be written.
+// Copies one file of the given form byte for byte, and leaves its bytes in
+// copied if given (empty where it is left out). A file that cannot be
+// read, or that holds more than the form takes, is left out with a note;
+// false only when the capture cannot be written.
 bool copyFile(const QString &from, const QString &to, Counts *counts, QString *error,
-              kernelfile::Buffer *copied = nullptr, qsizetype most = kernelfile::OnePage.limit)
+              kernelfile::Buffer *copied = nullptr, const kernelfile::Form &form = kernelfile::OnePage)
 {
-    // Read as the applet reads, but on to an empty read whatever the file,
-    // and the bytes kept as they are.
     kernelfile::Buffer ownContents;
     kernelfile::Buffer &contents = copied ? *copied : ownContents;
-    const kernelfile::Result read =
-        kernelfile::read(from, {}, &contents, {kernelfile::End::EmptyRead, most, kernelfile::Bytes::AsTheyAre});
+    const kernelfile::Result read = kernelfile::read(from, {}, &contents, kernelfile::copyOf(form));
     if (!read) {
-        counts->notes.append(shownPath(from) + u": "_s + notReadWhy(read, most));
+        counts->notes.append(shownPath(from) + u": "_s + notReadWhy(read, form));
         return true;
     }
     QFile target(to);
@@ -218,8 +219,8 @@ bool copyHwmonEntry(const QString &sys, const QFileInfo &entry, const PowerRule 
     // Reading a temperature may wake the device, or keep it awake: read
     // only where the applet would read it now.
     const QString hwmonFolder = files::HwmonClass.toString() + u'/' + entry.fileName();
-    const gpupower::Decision power = gpupower::decide(hwmon::driverOf(QString::fromUtf8(name.constData(), name.size()).trimmed()),
-                                                      gpupower::reader(rule.machine, hwmonFolder));
+    const hwmon::Driver *driver = hwmon::driverOf(QString::fromUtf8(name.constData(), name.size()).trimmed());
+    const gpupower::Decision power = gpupower::decide(driver, gpupower::reader(rule.machine, hwmonFolder));
     const Instant now = onRootClock(vesh::now(), rule.monotonicOffsetMs);
     if (!gpupower::reads(gpupower::turn(power, now, {.atStart = rule.atStart}))) {
         const QString why = unreadWhy(power);
@@ -303,7 +304,7 @@ bool copyMachine(const MachineFiles &machine, const QString &root, bool readNow,
     }
     kernelfile::Buffer netDev;
     return copyFile(machine.path(files::NetDev), root + files::NetDev.toString(), counts, error, &netDev,
-                    kernelfile::Table.limit)
+                    kernelfile::Table)
         && copyFile(machine.path(files::MemInfo), root + files::MemInfo.toString(), counts, error)
         && copyNetInterfaces(machine, sys, QByteArrayView(netDev.constData(), netDev.size()), counts, error);
 }
