@@ -156,6 +156,8 @@ QLatin1StringView differingName(const Properties &probe)
 
 QLatin1StringView nameOf(int Properties::*member)
 {
+    if (!member)
+        return {};
     Properties probe;
     probe.*member = 1;
     return differingName(probe);
@@ -163,6 +165,8 @@ QLatin1StringView nameOf(int Properties::*member)
 
 QLatin1StringView nameOf(QString Properties::*member)
 {
+    if (!member)
+        return {};
     Properties probe;
     probe.*member = u"?"_s;
     return differingName(probe);

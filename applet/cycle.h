@@ -117,7 +117,8 @@ Sensors sensorsOf(const discovery::Devices &found);
 using NamedValues = QList<std::pair<QLatin1StringView, QVariant>>;
 NamedValues named(const Properties &properties);
 
-// The property name of a member of Properties: nameOf(&Properties::gpuTemp).
+// The property name of a member of Properties: nameOf(&Properties::gpuTemp);
+// empty for none.
 QLatin1StringView nameOf(int Properties::*member);
 QLatin1StringView nameOf(QString Properties::*member);
 

@@ -211,6 +211,8 @@ void TestApplet::propertiesAreTheRecords()
         QCOMPARE(named.at(i).first, names.at(i));
         QCOMPARE(QLatin1StringView(applet.property(applet.propertyOffset() + int(i)).name()), names.at(i));
     }
+    // A reading that sets no member has no name.
+    QVERIFY(vesh::cycle::nameOf(vesh::cycle::Reading().property).isEmpty());
 }
 
 void TestApplet::constructedState()
