@@ -2,8 +2,8 @@
 
 #include <QStringView>
 
-// The kernel files the applet reads, named once for the applet, the
-// runner's capture and the benchmark. Paths are the machine's own (/sys/...,
+// The kernel files the applet reads, named once for the applet and the
+// runner's account and capture. Paths are the machine's own (/sys/...,
 // /proc/...); MachineFiles says where they lie.
 namespace vesh::files {
 inline constexpr QStringView HwmonClass = u"/sys/class/hwmon";
@@ -29,7 +29,7 @@ inline constexpr QStringView PowerFiles[] = {RuntimeStatus, PowerControl, Runtim
 inline constexpr QStringView NetDev = u"/proc/net/dev";
 // Each network interface's folder, whose device link, where it has one,
 // leads to the hardware behind it; bridges, VPNs and veth have none. Only
-// the runner's account reads it.
+// the runner reads it, for its account and its capture.
 inline constexpr QStringView NetClass = u"/sys/class/net";
 // In a class folder's entry (hwmon, net): the link to its device.
 inline constexpr QStringView DeviceLink = u"device";
@@ -40,7 +40,7 @@ inline constexpr QStringView TimensOffsets = u"/proc/self/timens_offsets";
 // In a PCI device's folder: its vendor and device IDs and whether the
 // firmware booted on it as the display, which tell two cards of one driver
 // apart. The kernel keeps them in memory, so reading them wakes nothing.
-// Only the runner's account reads them.
+// Only the runner reads them, for its account and its capture.
 inline constexpr QStringView BootVga = u"boot_vga";
 inline constexpr QStringView PciIdFiles[] = {u"vendor", u"device", BootVga};
 } // namespace vesh::files

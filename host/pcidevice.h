@@ -1,7 +1,6 @@
 #pragma once
 
 #include "cycle.h"
-#include "files.h"
 #include "machinefiles.h"
 
 #include <QList>
