@@ -152,24 +152,28 @@ QLatin1StringView differingName(const Properties &probe)
     return {};
 }
 
+// The name of member, found by setting it to mark, which no record holds
+// as made.
+template <typename Value>
+QLatin1StringView markedName(Value Properties::*member, const Value &mark)
+{
+    if (!member)
+        return {};
+    Properties probe;
+    probe.*member = mark;
+    return differingName(probe);
+}
+
 } // namespace
 
 QLatin1StringView nameOf(int Properties::*member)
 {
-    if (!member)
-        return {};
-    Properties probe;
-    probe.*member = 1;
-    return differingName(probe);
+    return markedName(member, 1);
 }
 
 QLatin1StringView nameOf(QString Properties::*member)
 {
-    if (!member)
-        return {};
-    Properties probe;
-    probe.*member = u"?"_s;
-    return differingName(probe);
+    return markedName(member, u"?"_s);
 }
 
 Sensors sensorsOf(const discovery::Devices &found)
