@@ -88,12 +88,17 @@ int main(int argc, char *argv[])
     if (commandLine.answerHelpOrVersion())
         return 0;
     vesh::quitOnTerminationSignals();
+    // Unless told to read at once, waits for the card's read window on the
+    // machine read; false where a signal ended the wait, and so the run.
+    const auto waitedForGpuWindow = [&options](const vesh::MachineFiles &read) {
+        if (!options.now)
+            vesh::waitForGpuWindow(read, &vesh::quitRequested);
+        return !vesh::quitRequested();
+    };
 
     if (!options.capture.isEmpty()) {
         // The capture reads the folder as it is.
-        if (!options.now)
-            vesh::waitForGpuWindow(machine, &vesh::quitRequested);
-        if (vesh::quitRequested())
+        if (!waitedForGpuWindow(machine))
             return 0;
         if (!vesh::captureMachine(options.capture, options.machine, options.plugins, options.now, &error))
             return fail(error);
@@ -120,9 +125,7 @@ int main(int argc, char *argv[])
     }
     // Right before the applets' first cycle, which reads the machine they
     // are shown.
-    if (!options.now)
-        vesh::waitForGpuWindow(vesh::MachineFiles(), &vesh::quitRequested);
-    if (vesh::quitRequested())
+    if (!waitedForGpuWindow(vesh::MachineFiles()))
         return 0;
     if (!session.init(&error))
         return fail(error);
