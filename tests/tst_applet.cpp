@@ -209,7 +209,6 @@ void TestApplet::propertiesAreTheRecords()
     for (qsizetype i = 0; i < named.size(); ++i) {
         QCOMPARE(named.at(i).second.toString(), QString::number(i + 1));
         QCOMPARE(named.at(i).first, names.at(i));
-        QCOMPARE(QLatin1StringView(applet.property(applet.propertyOffset() + int(i)).name()), names.at(i));
     }
     // A reading that sets no member has no name.
     QVERIFY(vesh::cycle::nameOf(vesh::cycle::Reading().property).isEmpty());
